@@ -1,0 +1,139 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/texts.h"
+#include "app/ui_support.h"
+#include "capture/form5.h"
+#include "remote/form2.h"
+#include "rom/download.h"
+#include "timing/form6.h"
+
+namespace talvo {
+namespace {
+
+QPushButton* MakeButton(QWidget* parent, const char* object_name, const QString& caption,
+                        QRect geometry, const QString& description) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(object_name));
+    button->setGeometry(geometry);
+    Describe(button, caption, description);
+    return button;
+}
+
+// Shows a working window, creating it on first use: modeless, without an
+// owner window, and never duplicated.
+template <typename Window>
+void ShowOnce(QPointer<QWidget>& window, Program& program) {
+    if (!window) {
+        window = new Window(program);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Program& program) : program_(program) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(texts::kMainCaption);
+    setFixedSize(TwipsToPixels(7395), TwipsToPixels(1890));
+    CommonDialog1 = &program_.dialogs;
+    buildControls();
+    Form_Load();
+}
+
+MainWindow::~MainWindow() {
+    for (QWidget* window : {remote_window_.data(), capture_window_.data(), timing_window_.data()})
+        delete window;
+}
+
+void MainWindow::buildControls() {
+    Text1 = new QLineEdit(QStringLiteral("Text1"), this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(TwipsRect(360, 360, 6135, 495));
+    Text1->setFont(UiFont(11.25));
+    Describe(Text1, QStringLiteral("接続状態"), QStringLiteral("TALVO-4 の接続状態"));
+
+    // Tab order follows the tab indexes 1 to 4: Command10, Command1, Command2, Command3.
+    Command10 = MakeButton(this, "Command10", texts::kCommand10Caption,
+                           TwipsRect(4080, 1200, 1575, 495), QStringLiteral("ROM 書込み"));
+    Command1 = MakeButton(this, "Command1", texts::kCommand1Caption,
+                          TwipsRect(240, 1200, 1815, 495),
+                          QStringLiteral("入出力映像信号調整ウィンドウを開く"));
+    Command2 = MakeButton(this, "Command2", texts::kCommand2Caption,
+                          TwipsRect(2160, 1200, 1815, 495),
+                          QStringLiteral("リモコンウィンドウを開く"));
+    Command3 = MakeButton(this, "Command3", texts::kCommand3Caption,
+                          TwipsRect(5760, 1200, 1575, 495),
+                          QStringLiteral("キャプチャーウィンドウを開く"));
+    setTabOrder(Command10, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+    // The service buttons stand in the window but are never shown.
+    Command1->setVisible(false);
+    Command10->setVisible(false);
+
+    QObject::connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    QObject::connect(Command2, &QPushButton::clicked, this, &MainWindow::Command2_Click);
+    QObject::connect(Command3, &QPushButton::clicked, this, &MainWindow::Command3_Click);
+    QObject::connect(Command10, &QPushButton::clicked, this, &MainWindow::Command10_Click);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(1);
+    QObject::connect(Timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
+    Timer1->start();
+}
+
+void MainWindow::Form_Load() { connect(); }
+
+void MainWindow::connect() {
+    const bool found = program_.link.FindDevice();
+    Text1->setText(found ? texts::kConnected : texts::kNotConnected);
+    for (QPushButton* button : {Command1, Command2, Command3, Command10})
+        button->setEnabled(found);
+    program_.DeviceConnected = found ? 1 : 0;
+}
+
+void MainWindow::Timer1_Timer() { program_.ticks.advance(); }
+
+void MainWindow::Command1_Click() { ShowOnce<Form6>(timing_window_, program_); }
+void MainWindow::Command2_Click() { ShowOnce<Form2>(remote_window_, program_); }
+void MainWindow::Command3_Click() { ShowOnce<Form5>(capture_window_, program_); }
+
+Form2* MainWindow::remoteWindow() const { return qobject_cast<Form2*>(remote_window_.data()); }
+Form5* MainWindow::captureWindow() const { return qobject_cast<Form5*>(capture_window_.data()); }
+Form6* MainWindow::timingWindow() const { return qobject_cast<Form6*>(timing_window_.data()); }
+
+void MainWindow::Command10_Click() {
+    program_.rom_address = 0xE8000;
+    download();
+}
+
+void MainWindow::download() { RunDownload(program_, *Text1, this); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void MainWindow::Form_Unload() {
+    program_.link.CloseDevice();
+    // The other windows vanish with this one, without their own closing steps;
+    // every loop that is waiting inside a handler returns.
+    SetProgramEnding(true);
+    for (QWidget* window : {remote_window_.data(), capture_window_.data(), timing_window_.data()}) {
+        if (window) window->hide();
+    }
+    QCoreApplication::exit(0);
+}
+
+}  // namespace talvo

@@ -1,0 +1,61 @@
+#pragma once
+// The start-up window: connects once, shows the outcome, opens the working
+// windows, owns the 1 ms tick counter and ends the program when closed.
+
+#include <QPointer>
+#include <QWidget>
+
+#include "app/program.h"
+
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace talvo {
+
+class Form2;
+class Form5;
+class Form6;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWindow(Program& program);
+    ~MainWindow() override;
+
+    void connect();
+    void Timer1_Timer();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command10_Click();
+    void download();
+
+    QLineEdit* Text1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command10 = nullptr;
+    QTimer* Timer1 = nullptr;
+    FileDialogs* CommonDialog1 = nullptr;
+
+    // The working windows, each existing at most once.
+    Form2* remoteWindow() const;
+    Form5* captureWindow() const;
+    Form6* timingWindow() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Form_Load();
+    void Form_Unload();
+    void buildControls();
+
+    Program& program_;
+    QPointer<QWidget> remote_window_;
+    QPointer<QWidget> capture_window_;
+    QPointer<QWidget> timing_window_;
+};
+
+}  // namespace talvo

@@ -1,0 +1,13 @@
+#include "app/start_up.h"
+
+#include "app/ui_support.h"
+
+namespace talvo {
+
+void PrepareApplication(QApplication& app) {
+    app.setApplicationName(QStringLiteral("talvo4"));
+    app.setApplicationDisplayName(QStringLiteral("TALVO-4"));
+    app.setFont(UiFont(9));
+}
+
+}  // namespace talvo

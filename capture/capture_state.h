@@ -1,0 +1,20 @@
+#pragma once
+// The picture and the capture counters: program-wide, so the last picture
+// survives closing and reopening the capture window.
+
+#include <cstdint>
+#include <vector>
+
+namespace talvo {
+
+struct CaptureState {
+    uint16_t source_width = 0;
+    int32_t transfer_width = 0;
+    int32_t frame_width = 0;
+    int32_t frame_height = 0;
+    std::vector<uint8_t> frame_buffer;  // blue, green, red; top line first
+    int16_t stop_requested = 0;
+    int capture_ticks = 0;  // 0..4095, advanced by the capture window's 100 ms timer
+};
+
+}  // namespace talvo

@@ -1,0 +1,108 @@
+#include "device/device_link.h"
+
+namespace talvo {
+
+DeviceLink::DeviceLink(HidPlatform& platform) : platform_(platform) {}
+
+DeviceLink::~DeviceLink() { CloseDevice(); }
+
+bool DeviceLink::FindDevice() {
+    DeviceFound = false;
+    DeviceHandle.reset();
+    // The first matching interface in enumeration order is used; the ones
+    // after it are never opened.
+    for (const std::string& path : platform_.enumerate()) {
+        DevicePath = path;
+        auto candidate = platform_.open(path);
+        if (!candidate) continue;
+        const auto attributes = candidate->attributes();
+        if (attributes && attributes->VendorID == kTalvoVendorId &&
+            attributes->ProductID == kTalvoProductId) {
+            DeviceHandle = std::move(candidate);
+            DeviceFound = true;
+            break;
+        }
+        // Rejected candidates are closed as soon as they go out of scope.
+    }
+    if (!DeviceFound) return false;
+
+    if (const auto caps = DeviceHandle->capabilities()) DeviceCapabilities = *caps;
+    ReadHandle = platform_.open(DevicePath);
+    if (!read_event_exists_) {
+        read_event_exists_ = true;
+        ++read_events_created_;
+    }
+    return true;
+}
+
+void DeviceLink::SendCommand(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5,
+                             uint8_t b6, uint8_t b7, uint8_t b8) {
+    if (exclusive_depth_ > 0 && in_exclusive_call_ == 0) {
+        ++held_off_;
+        return;
+    }
+    send({b1, b2, b3, b4, b5, b6, b7, b8});
+}
+
+void DeviceLink::SendCommand() {
+    const CommandArray b = CommandBytes;
+    SendCommand(b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
+}
+
+void DeviceLink::send(const CommandArray& bytes) {
+    if (!DeviceFound) DeviceFound = FindDevice();
+    if (!DeviceFound || !DeviceHandle) return;
+    // A report shorter than the report ID and eight command bytes cannot
+    // carry a command; writing a cut command would be worse than none.
+    const size_t length = DeviceCapabilities.OutputReportByteLength;
+    if (length < 1 + bytes.size()) return;
+    std::vector<uint8_t> report(length, 0);
+    std::copy(bytes.begin(), bytes.end(), report.begin() + 1);
+    DeviceHandle->writeReport(report);
+}
+
+void DeviceLink::ReadResponse() {
+    if (exclusive_depth_ > 0 && in_exclusive_call_ == 0) {
+        ++held_off_;
+        ResponseBuffer.reset(DeviceCapabilities.InputReportByteLength);
+        return;
+    }
+    read();
+}
+
+void DeviceLink::read() {
+    ResponseBuffer.reset(DeviceCapabilities.InputReportByteLength);
+    if (!ReadHandle || ResponseBuffer.size() == 0) return;
+    // The connection keeps a late report queued for the next read, so nothing
+    // can ever land in a buffer that has since been replaced.
+    ReadHandle->readReport(ResponseBuffer.writable(), kResponseWait);
+}
+
+void DeviceLink::CloseDevice() {
+    DeviceHandle.reset();
+    ReadHandle.reset();
+}
+
+DeviceLink::Exclusive::Exclusive(DeviceLink& link) : link_(link) { ++link_.exclusive_depth_; }
+
+DeviceLink::Exclusive::~Exclusive() { --link_.exclusive_depth_; }
+
+void DeviceLink::Exclusive::SendCommand(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4,
+                                        uint8_t b5, uint8_t b6, uint8_t b7, uint8_t b8) {
+    ++link_.in_exclusive_call_;
+    link_.send({b1, b2, b3, b4, b5, b6, b7, b8});
+    --link_.in_exclusive_call_;
+}
+
+void DeviceLink::Exclusive::SendCommand() {
+    const CommandArray b = link_.CommandBytes;
+    SendCommand(b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
+}
+
+void DeviceLink::Exclusive::ReadResponse() {
+    ++link_.in_exclusive_call_;
+    link_.read();
+    --link_.in_exclusive_call_;
+}
+
+}  // namespace talvo

@@ -1,0 +1,96 @@
+#pragma once
+// The device link: finds the TALVO-4, opens it twice (one handle for command
+// reports, one for input reports) and exchanges reports with it. Failures are
+// silent; callers only see DeviceFound and the bytes of ResponseBuffer.
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/hid_platform.h"
+
+namespace talvo {
+
+inline constexpr uint16_t kTalvoVendorId = 0x17A7;
+inline constexpr uint16_t kTalvoProductId = 0x0002;
+inline constexpr std::chrono::milliseconds kResponseWait{1000};
+
+using CommandArray = std::array<uint8_t, 8>;
+
+// The last input report: byte 0 the report ID, data from byte 1. Every read
+// is bounds-safe: a byte past the end of the report reads as 0.
+class InputReport {
+public:
+    void reset(size_t length) { bytes_.assign(length, 0); }
+    uint8_t operator[](size_t index) const { return index < bytes_.size() ? bytes_[index] : 0; }
+    size_t size() const { return bytes_.size(); }
+    std::span<uint8_t> writable() { return bytes_; }
+
+private:
+    std::vector<uint8_t> bytes_;
+};
+
+class DeviceLink {
+public:
+    explicit DeviceLink(HidPlatform& platform);
+    ~DeviceLink();
+    DeviceLink(const DeviceLink&) = delete;
+    DeviceLink& operator=(const DeviceLink&) = delete;
+
+    bool FindDevice();
+    void SendCommand(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5, uint8_t b6,
+                     uint8_t b7, uint8_t b8);
+    // Sends the eight elements of CommandBytes in index order.
+    void SendCommand();
+    void ReadResponse();
+    // Closes both handles at shutdown. DeviceFound stays set, so nothing is
+    // reopened and later sends go nowhere.
+    void CloseDevice();
+
+    // Holds every other sender off the device while it lives: their reports
+    // are dropped and their reads return zeros at once. Only the holder's
+    // SendCommand and ReadResponse reach the device.
+    class Exclusive {
+    public:
+        explicit Exclusive(DeviceLink& link);
+        ~Exclusive();
+        Exclusive(const Exclusive&) = delete;
+        Exclusive& operator=(const Exclusive&) = delete;
+        void SendCommand(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5, uint8_t b6,
+                         uint8_t b7, uint8_t b8);
+        void SendCommand();
+        void ReadResponse();
+
+    private:
+        DeviceLink& link_;
+    };
+    bool heldExclusively() const { return exclusive_depth_ > 0; }
+    // How many reports and reads were held off while the link was held.
+    int heldOffCount() const { return held_off_; }
+
+    CommandArray CommandBytes{};
+    InputReport ResponseBuffer;
+    bool DeviceFound = false;
+    HidCaps DeviceCapabilities{};
+    std::string DevicePath;
+    // How often a read-event equivalent was created (once per run at most).
+    int readEventsCreated() const { return read_events_created_; }
+
+private:
+    void send(const CommandArray& bytes);
+    void read();
+
+    HidPlatform& platform_;
+    std::unique_ptr<HidConnection> DeviceHandle;
+    std::unique_ptr<HidConnection> ReadHandle;
+    bool read_event_exists_ = false;
+    int read_events_created_ = 0;
+    int exclusive_depth_ = 0;
+    int in_exclusive_call_ = 0;
+    int held_off_ = 0;
+};
+
+}  // namespace talvo

@@ -1,0 +1,55 @@
+#pragma once
+// The narrow interface between the device link and whatever provides USB HID
+// access: the real hidapi backend or the simulated TALVO-4.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace talvo {
+
+struct HidAttributes {
+    uint16_t VendorID = 0;
+    uint16_t ProductID = 0;
+    uint16_t VersionNumber = 0;
+};
+
+// Report lengths the way Windows states them: the longest report of each kind
+// in bytes, plus one byte for the report ID (also when the device uses none).
+struct HidCaps {
+    uint16_t InputReportByteLength = 0;
+    uint16_t OutputReportByteLength = 0;
+    uint16_t FeatureReportByteLength = 0;
+};
+
+enum class ReadOutcome { Completed, TimedOut, Failed };
+
+// One open handle on a HID interface.
+class HidConnection {
+public:
+    virtual ~HidConnection() = default;
+    virtual std::optional<HidAttributes> attributes() = 0;
+    virtual std::optional<HidCaps> capabilities() = 0;
+    // Writes one whole output report; byte 0 is the report ID.
+    virtual bool writeReport(std::span<const uint8_t> report) = 0;
+    // Reads the oldest queued input report into `buffer` as [report ID, data...],
+    // waiting at most `timeout`. A report longer than the buffer is cut, a
+    // shorter one leaves the rest of the buffer untouched. A report that arrives
+    // after the wait stays queued for the next read.
+    virtual ReadOutcome readReport(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) = 0;
+};
+
+class HidPlatform {
+public:
+    virtual ~HidPlatform() = default;
+    // Paths of the present HID interfaces, in enumeration order.
+    virtual std::vector<std::string> enumerate() = 0;
+    // Opens a path for reading and writing; nullptr when it cannot be opened.
+    virtual std::unique_ptr<HidConnection> open(const std::string& path) = 0;
+};
+
+}  // namespace talvo

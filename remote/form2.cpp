@@ -1,0 +1,143 @@
+#include "remote/form2.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QMap>
+#include <QPushButton>
+
+#include "app/program.h"
+#include "app/ui_support.h"
+#include "remote/key_pictures.h"
+#include "remote/key_table.h"
+
+namespace talvo {
+namespace {
+
+struct GroupLayout {
+    KeyGroup group;
+    const char* object_name;
+    QString caption;
+    QRect geometry;
+    QColor background;
+    QString description;
+};
+
+const QColor kGroupColour(110, 122, 153);
+
+const GroupLayout kGroups[] = {
+    {KeyGroup::ModeSelect, "Frame1", QStringLiteral("モードセレクト"), QRect(112, 56, 103, 41),
+     kGroupColour, QStringLiteral("モードセレクトのキー")},
+    {KeyGroup::Brightness, "Frame2", QString(), QRect(112, 480, 57, 81), kGroupColour,
+     QStringLiteral("明るさのキー")},
+    {KeyGroup::Cross, "Frame3", QString(), QRect(3, 136, 217, 169), QColor(215, 215, 204),
+     QStringLiteral("十字キー")},
+    {KeyGroup::Overscan, "Frame4", QString(), QRect(48, 480, 57, 81), kGroupColour,
+     QStringLiteral("オーバースキャンのキー")},
+    {KeyGroup::Home, "Frame5", QStringLiteral("ホーム"), QRect(0, 320, 169, 41), kGroupColour,
+     QStringLiteral("ホームのキー")},
+};
+
+void Paint(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+Form2::Form2(Program& program) : program_(program) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("TALVO-4\u3000リモコン"));
+    Describe(this, windowTitle(), QStringLiteral("TALVO-4 のリモコン"));
+    setFixedSize(224, 579);
+    Paint(this, QColor(100, 106, 149));
+    auto* background = new QLabel(this);
+    background->setObjectName(QStringLiteral("Picture1"));
+    background->setGeometry(0, 0, 225, 579);
+    background->setPixmap(DrawRemoteBackground());
+    Describe(background, QStringLiteral("背景"), QStringLiteral("リモコンの背景"));
+    buildGroups();
+    buildButtons();
+}
+
+void Form2::buildGroups() {
+    for (const GroupLayout& layout : kGroups) {
+        auto* group = new QGroupBox(layout.caption, this);
+        group->setObjectName(QString::fromLatin1(layout.object_name));
+        group->setGeometry(layout.geometry);
+        group->setFont(UiFont(9));
+        Paint(group, layout.background);
+        Describe(group, layout.caption.isEmpty() ? layout.description : layout.caption,
+                 layout.description);
+    }
+    auto addLabel = [this](const char* name, const QString& text, const char* group_name,
+                           QPoint at) {
+        auto* group = findChild<QGroupBox*>(QString::fromLatin1(group_name));
+        auto* label = new QLabel(text, group);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setFont(UiFont(7.5));
+        label->move(at - group->pos());
+        label->adjustSize();
+        Describe(label, text, text);
+    };
+    addLabel("Label1", QStringLiteral("明るさ"), "Frame2", QPoint(120, 517));
+    addLabel("Label2", QStringLiteral("オーバースキャン"), "Frame4", QPoint(56, 512));
+}
+
+void Form2::buildButtons() {
+    QMap<KeyGroup, QWidget*> groups;
+    for (const GroupLayout& layout : kGroups)
+        groups[layout.group] = findChild<QGroupBox*>(QString::fromLatin1(layout.object_name));
+
+#define TALVO_BIND_REMOTE_BUTTON(n) \
+    Command##n = new QPushButton(this); \
+    QObject::connect(Command##n, &QPushButton::clicked, this, &Form2::Command##n##_Click);
+    TALVO_REMOTE_BUTTONS(TALVO_BIND_REMOTE_BUTTON)
+#undef TALVO_BIND_REMOTE_BUTTON
+
+    for (const RemoteKey& key : kRemoteKeys) {
+        QPushButton* b = button(key.number);
+        QWidget* parent = key.group == KeyGroup::None ? static_cast<QWidget*>(this) : groups[key.group];
+        b->setParent(parent);
+        b->setObjectName(QStringLiteral("Command%1").arg(key.number));
+        const QPoint origin = parent == this ? QPoint() : parent->pos();
+        b->setGeometry(QRect(QPoint(key.x, key.y) - origin, QSize(key.width, key.height)));
+        b->setFlat(true);
+        b->setIcon(DrawKeyPicture(key));
+        b->setIconSize(QSize(key.picture_width, key.picture_height));
+        b->setFocusPolicy(Qt::TabFocus);
+        b->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; }"));
+        Describe(b, QString::fromUtf8(key.description),
+                 QStringLiteral("キーコード 0x%1 を送る")
+                     .arg(QString::number(key.code, 16).toUpper().rightJustified(2, u'0')));
+        b->show();
+    }
+}
+
+QPushButton* Form2::button(int number) const {
+    switch (number) {
+#define TALVO_REMOTE_BUTTON_CASE(n) \
+    case n:                         \
+        return Command##n;
+        TALVO_REMOTE_BUTTONS(TALVO_REMOTE_BUTTON_CASE)
+#undef TALVO_REMOTE_BUTTON_CASE
+        default:
+            return nullptr;
+    }
+}
+
+void Form2::SendKey(int button_number) {
+    for (const RemoteKey& key : kRemoteKeys) {
+        if (key.number != button_number) continue;
+        DeviceLink& link = program_.link;
+        link.CommandBytes[0] = kRemoteKeyCommand;
+        link.CommandBytes[1] = key.code;
+        link.SendCommand();
+        link.ReadResponse();
+        return;
+    }
+}
+
+}  // namespace talvo

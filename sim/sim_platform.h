@@ -1,0 +1,48 @@
+#pragma once
+// HID interfaces that exist only in memory: the simulated TALVO-4 and any
+// other devices a test puts beside it.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/hid_platform.h"
+#include "sim/talvo_model.h"
+
+namespace talvo::sim {
+
+struct SimInterface {
+    std::string path;
+    uint16_t vendor_id = 0;
+    uint16_t product_id = 0;
+    std::vector<uint8_t> report_descriptor;
+    bool refuses_open = false;  // held by the system, like a keyboard
+    TalvoModel* device = nullptr;  // nullptr: a device that takes reports and never answers
+};
+
+class SimPlatform : public HidPlatform {
+public:
+    // No interfaces at all.
+    SimPlatform() = default;
+    // Just the simulated TALVO-4.
+    explicit SimPlatform(TalvoModel& talvo);
+
+    void addInterface(SimInterface interface) { interfaces_.push_back(std::move(interface)); }
+    // A TALVO-4 interface at the given path, served by `talvo`.
+    static SimInterface TalvoInterface(const std::string& path, TalvoModel& talvo);
+
+    std::vector<std::string> enumerate() override;
+    std::unique_ptr<HidConnection> open(const std::string& path) override;
+
+    // How often each path was opened, and how many handles are open now.
+    int opens(const std::string& path) const;
+    int openHandles() const { return *open_handles_; }
+
+private:
+    std::vector<SimInterface> interfaces_;
+    std::map<std::string, int> opens_;
+    std::shared_ptr<int> open_handles_ = std::make_shared<int>(0);
+};
+
+}  // namespace talvo::sim

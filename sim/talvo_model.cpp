@@ -1,0 +1,121 @@
+#include "sim/talvo_model.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace talvo::sim {
+namespace {
+
+constexpr uint8_t kDescriptor[] = {
+    0x06, 0x00, 0xFF,  // Usage Page (vendor defined 0xFF00)
+    0x09, 0x01,        // Usage (1)
+    0xA1, 0x01,        // Collection (Application)
+    0x15, 0x00,        //   Logical Minimum (0)
+    0x26, 0xFF, 0x00,  //   Logical Maximum (255)
+    0x75, 0x08,        //   Report Size (8)
+    0x95, 0x40,        //   Report Count (64)
+    0x09, 0x01,        //   Usage (1)
+    0x81, 0x02,        //   Input (Data, Variable, Absolute)
+    0x95, 0x08,        //   Report Count (8)
+    0x09, 0x01,        //   Usage (1)
+    0x91, 0x02,        //   Output (Data, Variable, Absolute)
+    0xC0,              // End Collection
+};
+
+bool IsRomCommand(uint8_t code) {
+    return code == 0x00 || code == 0x01 || code == 0x04 || code == 0x05 || code == 0x06;
+}
+
+}  // namespace
+
+CommandArray RecordedReport::command() const {
+    CommandArray command{};
+    for (size_t i = 0; i < command.size() && i + 1 < bytes.size(); ++i) command[i] = bytes[i + 1];
+    return command;
+}
+
+std::span<const uint8_t> TalvoReportDescriptor() { return kDescriptor; }
+
+TalvoModel::TalvoModel() = default;
+
+std::vector<CommandArray> TalvoModel::commands() const {
+    std::vector<CommandArray> list;
+    list.reserve(reports_.size());
+    for (const auto& report : reports_) list.push_back(report.command());
+    return list;
+}
+
+bool TalvoModel::write(std::span<const uint8_t> report) {
+    if (vanished_) return false;
+    reports_.push_back({Clock::now(), std::vector<uint8_t>(report.begin(), report.end())});
+    if (on_report) on_report(reports_.back());
+
+    const CommandArray command = reports_.back().command();
+    Answers answers;
+    if (rom.inDataPhase())
+        rom.data(command, answers);
+    else
+        dispatch(command, answers);
+    enqueue(answers);
+    if (vanish_after_ && --*vanish_after_ <= 0) vanish();
+    return true;
+}
+
+void TalvoModel::vanishAfter(int reports) {
+    vanish_after_ = reports;
+    if (reports <= 0) vanish();
+}
+
+void TalvoModel::vanish() {
+    vanished_ = true;
+    vanish_after_.reset();
+    queue_.clear();
+}
+
+void TalvoModel::dispatch(const CommandArray& command, Answers& answers) {
+    const uint8_t code = command[0];
+    if (IsRomCommand(code)) {
+        rom.command(command, answers);
+    } else if (code >= 0x0F && code <= 0x12) {
+        timing.command(command, answers);
+    } else if (code >= 0x14 && code <= 0x17) {
+        capture.command(command, answers);
+    } else {
+        // Remote keys and anything unknown: an answer the tool reads and ignores.
+        answers.add({code, command[1]});
+    }
+}
+
+void TalvoModel::enqueue(const Answers& answers) {
+    if (silent_) return;
+    const auto ready_at = Clock::now() + answer_delay_;
+    for (const Answer& own : answers.list()) {
+        Answer answer = own;
+        if (!overrides_.empty()) {
+            answer = overrides_.front();
+            overrides_.pop_front();
+        }
+        const size_t length = std::min(input_data_length_, answer.size());
+        queue_.push_back({ready_at, std::vector<uint8_t>(answer.begin(), answer.begin() + length)});
+    }
+}
+
+ReadOutcome TalvoModel::read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) {
+    if (vanished_) return ReadOutcome::Failed;
+    const auto deadline = Clock::now() + timeout;
+    if (queue_.empty() || queue_.front().ready_at > deadline) {
+        std::this_thread::sleep_until(deadline);
+        return ReadOutcome::TimedOut;
+    }
+    std::this_thread::sleep_until(queue_.front().ready_at);
+    const std::vector<uint8_t> data = std::move(queue_.front().data);
+    queue_.pop_front();
+    // Byte 0 is the report ID (the device uses none), the data follows.
+    if (!buffer.empty()) buffer[0] = 0;
+    const size_t length = std::min(data.size(), buffer.size() > 0 ? buffer.size() - 1 : 0);
+    std::copy_n(data.begin(), length, buffer.begin() + 1);
+    ++reads_served_;
+    return ReadOutcome::Completed;
+}
+
+}  // namespace talvo::sim

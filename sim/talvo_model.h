@@ -1,0 +1,89 @@
+#pragma once
+// The simulated TALVO-4: answers every command the tool sends the way the
+// device does at the tool's call sites, records every output report, and can
+// be told to misbehave (stay silent, answer late, send short reports, vanish).
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "device/hid_platform.h"
+#include "sim/answers.h"
+#include "sim/capture_model.h"
+#include "sim/rom_model.h"
+#include "sim/timing_model.h"
+
+namespace talvo::sim {
+
+using Clock = std::chrono::steady_clock;
+
+struct RecordedReport {
+    Clock::time_point time;
+    std::vector<uint8_t> bytes;  // the whole output report, byte 0 the report ID
+    // Command bytes 1 to 8 (element 0 travels in report byte 1).
+    CommandArray command() const;
+};
+
+// The device's report descriptor: 64-byte input and 8-byte output reports,
+// no report IDs, so its lengths come out as 65 and 9.
+std::span<const uint8_t> TalvoReportDescriptor();
+
+class TalvoModel {
+public:
+    TalvoModel();
+
+    // Subsystem models, each answering its own commands.
+    RomModel rom;
+    TimingModel timing;
+    CaptureModel capture;
+
+    // Faults.
+    void setSilent(bool silent) { silent_ = silent; }
+    void setAnswerDelay(std::chrono::milliseconds delay) { answer_delay_ = delay; }
+    // Data bytes per input report (64 on the real device).
+    void setInputDataLength(size_t length) { input_data_length_ = length; }
+    // The next answers the device gives are these bytes instead of its own.
+    void queueOverride(const Answer& answer) { overrides_.push_back(answer); }
+    // After `reports` more output reports the device is gone: writes fail
+    // and reads fail at once.
+    void vanishAfter(int reports);
+    bool vanished() const { return vanished_; }
+
+    // What the tool sent.
+    const std::vector<RecordedReport>& reports() const { return reports_; }
+    std::vector<CommandArray> commands() const;
+    void clearRecord() { reports_.clear(); }
+    // Called for every output report the device receives (the demo prints them).
+    std::function<void(const RecordedReport&)> on_report;
+    size_t queuedAnswers() const { return queue_.size(); }
+    int readsServed() const { return reads_served_; }
+
+    // Used by the simulated connections.
+    bool write(std::span<const uint8_t> report);
+    ReadOutcome read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout);
+
+private:
+    struct Pending {
+        Clock::time_point ready_at;
+        std::vector<uint8_t> data;
+    };
+    void dispatch(const CommandArray& command, Answers& answers);
+    void enqueue(const Answers& answers);
+    void vanish();
+
+    std::vector<RecordedReport> reports_;
+    std::deque<Pending> queue_;
+    std::deque<Answer> overrides_;
+    bool silent_ = false;
+    std::chrono::milliseconds answer_delay_{0};
+    size_t input_data_length_ = kInputDataLength;
+    std::optional<int> vanish_after_;
+    bool vanished_ = false;
+    int reads_served_ = 0;
+};
+
+}  // namespace talvo::sim

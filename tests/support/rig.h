@@ -1,0 +1,56 @@
+#pragma once
+// A whole tool on the simulated TALVO-4, as the tests drive it.
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "sim/sim_platform.h"
+
+namespace talvo::testing {
+
+// File dialogs that answer from a script and remember what they were asked.
+class ScriptedDialogs : public FileDialogs {
+public:
+    std::deque<QString> answers;  // next returned paths; empty: the user cancels
+    std::vector<FileDialogRequest> open_requests;
+    std::vector<FileDialogRequest> save_requests;
+
+    QString getOpenFileName(QWidget*, const FileDialogRequest& request) override;
+    QString getSaveFileName(QWidget*, const FileDialogRequest& request) override;
+
+private:
+    QString next();
+};
+
+struct Rig {
+    // connected: the simulated TALVO-4 is present at start-up.
+    explicit Rig(bool connected = true);
+    ~Rig();
+
+    // The main window, created on first use (its load runs connect).
+    MainWindow& main();
+
+    sim::TalvoModel talvo;
+    sim::SimPlatform platform;
+    DeviceLink link;
+    ScriptedDialogs dialogs;
+    Program program;
+
+private:
+    std::unique_ptr<MainWindow> main_;
+};
+
+// Every visible text of a window and its controls: captions, labels, texts,
+// titles, accessible names and descriptions, tooltips.
+QStringList ShownTexts(const QWidget* window);
+
+}  // namespace talvo::testing
+
+namespace talvo::testing {
+// True when `text` encodes in code page 932 without loss and decodes back to itself.
+bool EncodesInCp932(const QString& text);
+}  // namespace talvo::testing
