@@ -15,7 +15,7 @@ struct FileDialogRequest {
 };
 
 class FileDialogs {
-public:
+  public:
     virtual ~FileDialogs() = default;
     // Both return the chosen path, or an empty text when the user cancelled.
     virtual QString getOpenFileName(QWidget* parent, const FileDialogRequest& request) = 0;
@@ -23,7 +23,7 @@ public:
 };
 
 class QtFileDialogs : public FileDialogs {
-public:
+  public:
     QString getOpenFileName(QWidget* parent, const FileDialogRequest& request) override;
     QString getSaveFileName(QWidget* parent, const FileDialogRequest& request) override;
 };

@@ -64,15 +64,15 @@ void MainWindow::buildControls() {
     // Tab order follows the tab indexes 1 to 4: Command10, Command1, Command2, Command3.
     Command10 = MakeButton(this, "Command10", texts::kCommand10Caption,
                            TwipsRect(4080, 1200, 1575, 495), QStringLiteral("ROM 書込み"));
-    Command1 = MakeButton(this, "Command1", texts::kCommand1Caption,
-                          TwipsRect(240, 1200, 1815, 495),
-                          QStringLiteral("入出力映像信号調整ウィンドウを開く"));
-    Command2 = MakeButton(this, "Command2", texts::kCommand2Caption,
-                          TwipsRect(2160, 1200, 1815, 495),
-                          QStringLiteral("リモコンウィンドウを開く"));
-    Command3 = MakeButton(this, "Command3", texts::kCommand3Caption,
-                          TwipsRect(5760, 1200, 1575, 495),
-                          QStringLiteral("キャプチャーウィンドウを開く"));
+    Command1 =
+        MakeButton(this, "Command1", texts::kCommand1Caption, TwipsRect(240, 1200, 1815, 495),
+                   QStringLiteral("入出力映像信号調整ウィンドウを開く"));
+    Command2 =
+        MakeButton(this, "Command2", texts::kCommand2Caption, TwipsRect(2160, 1200, 1815, 495),
+                   QStringLiteral("リモコンウィンドウを開く"));
+    Command3 =
+        MakeButton(this, "Command3", texts::kCommand3Caption, TwipsRect(5760, 1200, 1575, 495),
+                   QStringLiteral("キャプチャーウィンドウを開く"));
     setTabOrder(Command10, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);
@@ -98,8 +98,7 @@ void MainWindow::Form_Load() { connect(); }
 void MainWindow::connect() {
     const bool found = program_.link.FindDevice();
     Text1->setText(found ? texts::kConnected : texts::kNotConnected);
-    for (QPushButton* button : {Command1, Command2, Command3, Command10})
-        button->setEnabled(found);
+    for (QPushButton* button : {Command1, Command2, Command3, Command10}) button->setEnabled(found);
     program_.DeviceConnected = found ? 1 : 0;
 }
 

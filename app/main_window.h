@@ -19,7 +19,7 @@ class Form6;
 
 class MainWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(Program& program);
     ~MainWindow() override;
 
@@ -44,10 +44,10 @@ public:
     Form5* captureWindow() const;
     Form6* timingWindow() const;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void Form_Load();
     void Form_Unload();
     void buildControls();

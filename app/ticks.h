@@ -5,7 +5,7 @@
 namespace talvo {
 
 class Ticks {
-public:
+  public:
     static constexpr int kModulo = 4096;
 
     int TickCounter = 0;

@@ -35,8 +35,8 @@ bool DeviceLink::FindDevice() {
     return true;
 }
 
-void DeviceLink::SendCommand(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5,
-                             uint8_t b6, uint8_t b7, uint8_t b8) {
+void DeviceLink::SendCommand(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5, uint8_t b6,
+                             uint8_t b7, uint8_t b8) {
     if (exclusive_depth_ > 0 && in_exclusive_call_ == 0) {
         ++held_off_;
         return;
@@ -87,8 +87,8 @@ DeviceLink::Exclusive::Exclusive(DeviceLink& link) : link_(link) { ++link_.exclu
 
 DeviceLink::Exclusive::~Exclusive() { --link_.exclusive_depth_; }
 
-void DeviceLink::Exclusive::SendCommand(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4,
-                                        uint8_t b5, uint8_t b6, uint8_t b7, uint8_t b8) {
+void DeviceLink::Exclusive::SendCommand(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5,
+                                        uint8_t b6, uint8_t b7, uint8_t b8) {
     ++link_.in_exclusive_call_;
     link_.send({b1, b2, b3, b4, b5, b6, b7, b8});
     --link_.in_exclusive_call_;

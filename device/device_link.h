@@ -23,18 +23,18 @@ using CommandArray = std::array<uint8_t, 8>;
 // The last input report: byte 0 the report ID, data from byte 1. Every read
 // is bounds-safe: a byte past the end of the report reads as 0.
 class InputReport {
-public:
+  public:
     void reset(size_t length) { bytes_.assign(length, 0); }
     uint8_t operator[](size_t index) const { return index < bytes_.size() ? bytes_[index] : 0; }
     size_t size() const { return bytes_.size(); }
     std::span<uint8_t> writable() { return bytes_; }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
 };
 
 class DeviceLink {
-public:
+  public:
     explicit DeviceLink(HidPlatform& platform);
     ~DeviceLink();
     DeviceLink(const DeviceLink&) = delete;
@@ -54,7 +54,7 @@ public:
     // are dropped and their reads return zeros at once. Only the holder's
     // SendCommand and ReadResponse reach the device.
     class Exclusive {
-    public:
+      public:
         explicit Exclusive(DeviceLink& link);
         ~Exclusive();
         Exclusive(const Exclusive&) = delete;
@@ -64,7 +64,7 @@ public:
         void SendCommand();
         void ReadResponse();
 
-    private:
+      private:
         DeviceLink& link_;
     };
     bool heldExclusively() const { return exclusive_depth_ > 0; }
@@ -79,7 +79,7 @@ public:
     // How often a read-event equivalent was created (once per run at most).
     int readEventsCreated() const { return read_events_created_; }
 
-private:
+  private:
     void send(const CommandArray& bytes);
     void read();
 

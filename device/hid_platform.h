@@ -30,7 +30,7 @@ enum class ReadOutcome { Completed, TimedOut, Failed };
 
 // One open handle on a HID interface.
 class HidConnection {
-public:
+  public:
     virtual ~HidConnection() = default;
     virtual std::optional<HidAttributes> attributes() = 0;
     virtual std::optional<HidCaps> capabilities() = 0;
@@ -40,11 +40,12 @@ public:
     // waiting at most `timeout`. A report longer than the buffer is cut, a
     // shorter one leaves the rest of the buffer untouched. A report that arrives
     // after the wait stays queued for the next read.
-    virtual ReadOutcome readReport(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) = 0;
+    virtual ReadOutcome readReport(std::span<uint8_t> buffer,
+                                   std::chrono::milliseconds timeout) = 0;
 };
 
 class HidPlatform {
-public:
+  public:
     virtual ~HidPlatform() = default;
     // Paths of the present HID interfaces, in enumeration order.
     virtual std::vector<std::string> enumerate() = 0;

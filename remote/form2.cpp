@@ -91,7 +91,7 @@ void Form2::buildButtons() {
     for (const GroupLayout& layout : kGroups)
         groups[layout.group] = findChild<QGroupBox*>(QString::fromLatin1(layout.object_name));
 
-#define TALVO_BIND_REMOTE_BUTTON(n) \
+#define TALVO_BIND_REMOTE_BUTTON(n)     \
     Command##n = new QPushButton(this); \
     QObject::connect(Command##n, &QPushButton::clicked, this, &Form2::Command##n##_Click);
     TALVO_REMOTE_BUTTONS(TALVO_BIND_REMOTE_BUTTON)
@@ -99,7 +99,8 @@ void Form2::buildButtons() {
 
     for (const RemoteKey& key : kRemoteKeys) {
         QPushButton* b = button(key.number);
-        QWidget* parent = key.group == KeyGroup::None ? static_cast<QWidget*>(this) : groups[key.group];
+        QWidget* parent =
+            key.group == KeyGroup::None ? static_cast<QWidget*>(this) : groups[key.group];
         b->setParent(parent);
         b->setObjectName(QStringLiteral("Command%1").arg(key.number));
         const QPoint origin = parent == this ? QPoint() : parent->pos();

@@ -15,11 +15,11 @@ enum class KeyGlyph { Text, ArrowUp, ArrowDown, ArrowLeft, ArrowRight, Dot, Plus
 struct RemoteKey {
     int number;  // CommandN
     KeyGroup group;
-    int x, y;                  // top-left corner in the window's client area, pixels
-    int width, height;         // button
+    int x, y;           // top-left corner in the window's client area, pixels
+    int width, height;  // button
     int picture_width, picture_height;
     uint8_t code;
-    const char* label;      // text on the picture (plain ASCII keeps it CP932-safe)
+    const char* label;  // text on the picture (plain ASCII keeps it CP932-safe)
     KeyGlyph glyph;
     const char* description;  // what a screen reader announces
 };

@@ -12,7 +12,7 @@ inline constexpr size_t kInputDataLength = 64;
 using Answer = std::array<uint8_t, kInputDataLength>;
 
 class Answers {
-public:
+  public:
     void add(const Answer& answer) { list_.push_back(answer); }
     // Data bytes from byte 1 on; the rest of the 64 are zero.
     void add(std::initializer_list<uint8_t> leading) {
@@ -24,7 +24,7 @@ public:
     }
     const std::vector<Answer>& list() const { return list_; }
 
-private:
+  private:
     std::vector<Answer> list_;
 };
 

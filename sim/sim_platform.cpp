@@ -8,7 +8,7 @@ namespace talvo::sim {
 namespace {
 
 class SimConnection : public HidConnection {
-public:
+  public:
     SimConnection(const SimInterface& interface, std::shared_ptr<int> open_handles)
         : interface_(interface), open_handles_(std::move(open_handles)) {
         ++*open_handles_;
@@ -35,21 +35,20 @@ public:
         return ReadOutcome::TimedOut;
     }
 
-private:
+  private:
     SimInterface interface_;
     std::shared_ptr<int> open_handles_;
 };
 
 }  // namespace
 
-SimPlatform::SimPlatform(TalvoModel& talvo) {
-    addInterface(TalvoInterface("sim:talvo-4", talvo));
-}
+SimPlatform::SimPlatform(TalvoModel& talvo) { addInterface(TalvoInterface("sim:talvo-4", talvo)); }
 
 SimInterface SimPlatform::TalvoInterface(const std::string& path, TalvoModel& talvo) {
     const auto descriptor = TalvoReportDescriptor();
-    return SimInterface{path, 0x17A7, 0x0002,
-                        std::vector<uint8_t>(descriptor.begin(), descriptor.end()), false, &talvo};
+    return SimInterface{path,   0x17A7,
+                        0x0002, std::vector<uint8_t>(descriptor.begin(), descriptor.end()),
+                        false,  &talvo};
 }
 
 std::vector<std::string> SimPlatform::enumerate() {

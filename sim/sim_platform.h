@@ -17,12 +17,12 @@ struct SimInterface {
     uint16_t vendor_id = 0;
     uint16_t product_id = 0;
     std::vector<uint8_t> report_descriptor;
-    bool refuses_open = false;  // held by the system, like a keyboard
+    bool refuses_open = false;     // held by the system, like a keyboard
     TalvoModel* device = nullptr;  // nullptr: a device that takes reports and never answers
 };
 
 class SimPlatform : public HidPlatform {
-public:
+  public:
     // No interfaces at all.
     SimPlatform() = default;
     // Just the simulated TALVO-4.
@@ -39,7 +39,7 @@ public:
     int opens(const std::string& path) const;
     int openHandles() const { return *open_handles_; }
 
-private:
+  private:
     std::vector<SimInterface> interfaces_;
     std::map<std::string, int> opens_;
     std::shared_ptr<int> open_handles_ = std::make_shared<int>(0);

@@ -33,7 +33,7 @@ struct RecordedReport {
 std::span<const uint8_t> TalvoReportDescriptor();
 
 class TalvoModel {
-public:
+  public:
     TalvoModel();
 
     // Subsystem models, each answering its own commands.
@@ -66,7 +66,7 @@ public:
     bool write(std::span<const uint8_t> report);
     ReadOutcome read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout);
 
-private:
+  private:
     struct Pending {
         Clock::time_point ready_at;
         std::vector<uint8_t> data;

@@ -14,7 +14,7 @@ namespace talvo::testing {
 
 // File dialogs that answer from a script and remember what they were asked.
 class ScriptedDialogs : public FileDialogs {
-public:
+  public:
     std::deque<QString> answers;  // next returned paths; empty: the user cancels
     std::vector<FileDialogRequest> open_requests;
     std::vector<FileDialogRequest> save_requests;
@@ -22,7 +22,7 @@ public:
     QString getOpenFileName(QWidget*, const FileDialogRequest& request) override;
     QString getSaveFileName(QWidget*, const FileDialogRequest& request) override;
 
-private:
+  private:
     QString next();
 };
 
@@ -40,7 +40,7 @@ struct Rig {
     ScriptedDialogs dialogs;
     Program program;
 
-private:
+  private:
     std::unique_ptr<MainWindow> main_;
 };
 

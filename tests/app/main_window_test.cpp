@@ -1,0 +1,150 @@
+// The main window: connection states, hidden service buttons, the tick
+// counter and its wait, windows shown once, and shutdown.
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "capture/form5.h"
+#include "remote/form2.h"
+#include "tests/support/rig.h"
+#include "timing/form6.h"
+
+using namespace talvo;
+using talvo::testing::Rig;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void connectionStates_data() {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("device present") << true << QStringLiteral("ＴＡＬＶＯ－４  Ｃｏｎｎｅｃｔ");
+        QTest::newRow("device absent")
+            << false << QStringLiteral("ＴＡＬＶＯ－４\u3000No\u3000Ｃｏｎｎｅｃｔ");
+    }
+    void connectionStates() {
+        QFETCH(bool, present);
+        QFETCH(QString, text);
+        Rig rig(present);
+        MainWindow& w = rig.main();
+        w.show();
+        QCOMPARE(w.Text1->text(), text);
+        QCOMPARE(rig.program.DeviceConnected, present ? 1 : 0);
+        for (QPushButton* b : {w.Command1, w.Command2, w.Command3, w.Command10})
+            QCOMPARE(b->isEnabled(), present);
+        // Only the remote control and capture buttons can be seen.
+        QVERIFY(w.Command2->isVisible());
+        QVERIFY(w.Command3->isVisible());
+        QVERIFY(!w.Command1->isVisible());
+        QVERIFY(!w.Command10->isVisible());
+    }
+
+    void layoutFollowsTheTwipsOfTheWindow() {
+        Rig rig;
+        MainWindow& w = rig.main();
+        QCOMPARE(w.windowTitle(), QStringLiteral("TALVO-4 映像信号調整TOOL Ver 0.80"));
+        QCOMPARE(w.size(), QSize(493, 126));
+        QCOMPARE(w.Text1->geometry(), QRect(24, 24, 409, 33));
+        QCOMPARE(w.Command1->geometry(), QRect(16, 80, 121, 33));
+        QCOMPARE(w.Command2->geometry(), QRect(144, 80, 121, 33));
+        QCOMPARE(w.Command10->geometry(), QRect(272, 80, 105, 33));
+        QCOMPARE(w.Command3->geometry(), QRect(384, 80, 105, 33));
+        QCOMPARE(w.Text1->font().pointSizeF(), 11.25);
+        QVERIFY(w.Text1->font().families().contains(QStringLiteral("IPAPGothic")));
+        QCOMPARE(w.Command10->text(), QStringLiteral("ombrix cmd\u3000load"));
+        QCOMPARE(w.Command1->text(), QStringLiteral("入出力映像信号調整"));
+    }
+
+    void tabOrderFollowsTheTabIndexes() {
+        Rig rig;
+        MainWindow& w = rig.main();
+        QCOMPARE(w.Command10->nextInFocusChain(), static_cast<QWidget*>(w.Command1));
+        QCOMPARE(w.Command1->nextInFocusChain(), static_cast<QWidget*>(w.Command2));
+        QCOMPARE(w.Command2->nextInFocusChain(), static_cast<QWidget*>(w.Command3));
+    }
+
+    void connectLooksOnceAndNeverRetries() {
+        Rig rig(false);
+        rig.main();
+        // Plugging the device in later changes nothing: no rescan.
+        QCOMPARE(rig.program.DeviceConnected, 0);
+        QVERIFY(!rig.main().Command2->isEnabled());
+    }
+
+    void tickCounterWrapsAt4096() {
+        Rig rig;
+        rig.main().Timer1->stop();
+        rig.program.ticks.TickCounter = 4095;
+        rig.main().Timer1_Timer();
+        QCOMPARE(rig.program.ticks.TickCounter, 0);
+        rig.main().Timer1_Timer();
+        QCOMPARE(rig.program.ticks.TickCounter, 1);
+    }
+
+    void timerIsAPrecise1msTimer() {
+        Rig rig;
+        QCOMPARE(rig.main().Timer1->interval(), 1);
+        QCOMPARE(rig.main().Timer1->timerType(), Qt::PreciseTimer);
+        QVERIFY(rig.main().Timer1->isActive());
+    }
+
+    void waitTicksResetsTheCounterFirst() {
+        Rig rig;
+        rig.main();
+        rig.program.ticks.TickCounter = 4000;
+        int ticks_seen = 0;
+        QObject::connect(rig.main().Timer1, &QTimer::timeout, [&] { ++ticks_seen; });
+        rig.program.ticks.WaitTicks(2);
+        QVERIFY(rig.program.ticks.TickCounter >= 2);
+        QVERIFY(ticks_seen >= 2);
+        QVERIFY2(ticks_seen < 4000, "the wait must not count on from 4000");
+    }
+
+    void workingWindowsExistOnce() {
+        Rig rig;
+        MainWindow& w = rig.main();
+        w.Command2_Click();
+        Form2* remote = w.remoteWindow();
+        QVERIFY(remote);
+        QVERIFY(remote->isVisible());
+        QVERIFY(!remote->parentWidget());  // no owner window
+        w.Command2_Click();
+        QCOMPARE(w.remoteWindow(), remote);
+        const auto tops = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(tops.begin(), tops.end(),
+                               [](QWidget* widget) { return qobject_cast<Form2*>(widget); }),
+                 1);
+        // Closing a working window lets the next click make a fresh one.
+        remote->close();
+        QTRY_VERIFY(!w.remoteWindow());
+        w.Command2_Click();
+        QVERIFY(w.remoteWindow());
+    }
+
+    void closingTheMainWindowClosesTheDeviceAndEveryWindow() {
+        Rig rig;
+        MainWindow& w = rig.main();
+        w.show();
+        w.Command2_Click();
+        w.Command3_Click();
+        QVERIFY(w.close());
+        QVERIFY(ProgramEnding());
+        QCOMPARE(rig.platform.openHandles(), 0);
+        QVERIFY(!w.remoteWindow()->isVisible());
+        QVERIFY(!w.captureWindow()->isVisible());
+    }
+
+    void waitReturnsWhenTheProgramEnds() {
+        Rig rig;
+        MainWindow& w = rig.main();
+        w.show();
+        w.Timer1->stop();  // no ticks: only the close can end the wait
+        QTimer::singleShot(10, &w, [&w] { w.close(); });
+        rig.program.ticks.WaitTicks(3);
+        QVERIFY(ProgramEnding());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -1,0 +1,62 @@
+// Every text any window shows must be representable in code page 932.
+
+#include <QtTest>
+
+#include "tests/support/rig.h"
+
+using namespace talvo;
+using namespace talvo::testing;
+
+class ShownTextsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void encoderKnowsTheCodePage() {
+        QVERIFY(EncodesInCp932(QStringLiteral("ﾋﾞｯﾄ\u3000ＴＡＬＶＯ")));
+        QVERIFY(!EncodesInCp932(QStringLiteral("\u00E9")));  // not in the code page
+    }
+
+    void everyWindowsTextsEncode_data() {
+        QTest::addColumn<bool>("connected");
+        QTest::newRow("connected") << true;
+        QTest::newRow("not connected") << false;
+    }
+    void everyWindowsTextsEncode() {
+        QFETCH(bool, connected);
+        Rig rig(connected);
+        MainWindow& w = rig.main();
+        w.Command1_Click();
+        w.Command2_Click();
+        w.Command3_Click();
+        QStringList texts;
+        for (QWidget* top : QApplication::topLevelWidgets()) texts << ShownTexts(top);
+        QVERIFY(texts.size() > 50);
+        for (const QString& text : texts) QVERIFY2(EncodesInCp932(text), qPrintable(text));
+    }
+
+    void everyControlHasAnAccessibleName() {
+        Rig rig;
+        MainWindow& w = rig.main();
+        w.Command1_Click();
+        w.Command2_Click();
+        w.Command3_Click();
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            for (QWidget* control : top->findChildren<QWidget*>()) {
+                const bool interactive = control->focusPolicy() != Qt::NoFocus ||
+                                         control->inherits("QAbstractButton") ||
+                                         control->inherits("QAbstractSlider");
+                if (!interactive || control->objectName().startsWith(QLatin1String("qt_")))
+                    continue;
+                if (control->parentWidget() &&
+                    control->parentWidget()->inherits("QAbstractScrollArea") &&
+                    control->objectName().isEmpty())
+                    continue;  // the viewport and scroll bars inside a text box
+                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+                QVERIFY2(!control->accessibleDescription().isEmpty(),
+                         qPrintable(control->objectName()));
+            }
+        }
+    }
+};
+
+QTEST_MAIN(ShownTextsTest)
+#include "shown_texts_test.moc"
