@@ -7,7 +7,9 @@
 #include "device/hidapi_platform.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // The tool takes no command line: not even the toolkit's own options.
+    int no_arguments = argc > 0 ? 1 : 0;
+    QApplication app(no_arguments, argv);
     talvo::PrepareApplication(app);
     talvo::HidapiPlatform platform;
     talvo::DeviceLink link(platform);

@@ -25,20 +25,27 @@ QPushButton* MakeButton(QWidget* parent, const char* object_name, const QString&
     return button;
 }
 
+}  // namespace
+
 // Shows a working window, creating it on first use: modeless, without an
-// owner window, and never duplicated.
+// owner window, and never duplicated. A window's load may wait on ticks and
+// so handle events; a second click meanwhile must not make a second window.
 template <typename Window>
-void ShowOnce(QPointer<QWidget>& window, Program& program) {
-    if (!window) {
-        window = new Window(program);
+void MainWindow::ShowOnce(WindowSlot& slot) {
+    if (slot.creating) return;
+    if (!slot.window) {
+        slot.creating = true;
+        auto* window = new Window(program_);
+        slot.creating = false;
         window->setAttribute(Qt::WA_DeleteOnClose);
+        slot.window = window;
     }
+    if (ProgramEnding()) return;
+    QWidget* window = slot.window;
     window->show();
     window->raise();
     window->activateWindow();
 }
-
-}  // namespace
 
 MainWindow::MainWindow(Program& program) : program_(program) {
     setObjectName(QStringLiteral("Form1"));
@@ -50,7 +57,8 @@ MainWindow::MainWindow(Program& program) : program_(program) {
 }
 
 MainWindow::~MainWindow() {
-    for (QWidget* window : {remote_window_.data(), capture_window_.data(), timing_window_.data()})
+    for (QWidget* window : {remote_window_.window.data(), capture_window_.window.data(),
+                            timing_window_.window.data()})
         delete window;
 }
 
@@ -104,13 +112,19 @@ void MainWindow::connect() {
 
 void MainWindow::Timer1_Timer() { program_.ticks.advance(); }
 
-void MainWindow::Command1_Click() { ShowOnce<Form6>(timing_window_, program_); }
-void MainWindow::Command2_Click() { ShowOnce<Form2>(remote_window_, program_); }
-void MainWindow::Command3_Click() { ShowOnce<Form5>(capture_window_, program_); }
+void MainWindow::Command1_Click() { ShowOnce<Form6>(timing_window_); }
+void MainWindow::Command2_Click() { ShowOnce<Form2>(remote_window_); }
+void MainWindow::Command3_Click() { ShowOnce<Form5>(capture_window_); }
 
-Form2* MainWindow::remoteWindow() const { return qobject_cast<Form2*>(remote_window_.data()); }
-Form5* MainWindow::captureWindow() const { return qobject_cast<Form5*>(capture_window_.data()); }
-Form6* MainWindow::timingWindow() const { return qobject_cast<Form6*>(timing_window_.data()); }
+Form2* MainWindow::remoteWindow() const {
+    return qobject_cast<Form2*>(remote_window_.window.data());
+}
+Form5* MainWindow::captureWindow() const {
+    return qobject_cast<Form5*>(capture_window_.window.data());
+}
+Form6* MainWindow::timingWindow() const {
+    return qobject_cast<Form6*>(timing_window_.window.data());
+}
 
 void MainWindow::Command10_Click() {
     program_.rom_address = 0xE8000;
@@ -129,7 +143,8 @@ void MainWindow::Form_Unload() {
     // The other windows vanish with this one, without their own closing steps;
     // every loop that is waiting inside a handler returns.
     SetProgramEnding(true);
-    for (QWidget* window : {remote_window_.data(), capture_window_.data(), timing_window_.data()}) {
+    for (QWidget* window : {remote_window_.window.data(), capture_window_.window.data(),
+                            timing_window_.window.data()}) {
         if (window) window->hide();
     }
     QCoreApplication::exit(0);

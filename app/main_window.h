@@ -53,9 +53,16 @@ class MainWindow : public QWidget {
     void buildControls();
 
     Program& program_;
-    QPointer<QWidget> remote_window_;
-    QPointer<QWidget> capture_window_;
-    QPointer<QWidget> timing_window_;
+    struct WindowSlot {
+        QPointer<QWidget> window;
+        bool creating = false;
+    };
+    template <typename Window>
+    void ShowOnce(WindowSlot& slot);
+
+    WindowSlot remote_window_;
+    WindowSlot capture_window_;
+    WindowSlot timing_window_;
 };
 
 }  // namespace talvo

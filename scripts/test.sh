@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless.
+# SANITIZE=1 builds and runs them with AddressSanitizer and UBSan instead.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+build=build
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "${SANITIZE:-0}" = 1 ]; then
+    build=build-sanitize
+    flags=(-DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=ON)
+    # Qt's and fontconfig's one-time allocations are not ours to free.
+    export ASAN_OPTIONS="detect_leaks=0:verify_asan_link_order=0:abort_on_error=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fi
+
+export QT_QPA_PLATFORM=offscreen
+cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
+cmake --build "$build"
+ctest --test-dir "$build" --output-on-failure -j2
