@@ -7,6 +7,14 @@
 using namespace talvo;
 using namespace talvo::testing;
 
+namespace {
+bool InsideScrollArea(const QWidget* control) {
+    for (const QWidget* w = control->parentWidget(); w; w = w->parentWidget())
+        if (w->inherits("QAbstractScrollArea")) return true;
+    return false;
+}
+}  // namespace
+
 class ShownTextsTest : public QObject {
     Q_OBJECT
   private slots:
@@ -50,9 +58,11 @@ class ShownTextsTest : public QObject {
                     control->parentWidget()->inherits("QAbstractScrollArea") &&
                     control->objectName().isEmpty())
                     continue;  // the viewport and scroll bars inside a text box
-                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
-                QVERIFY2(!control->accessibleDescription().isEmpty(),
-                         qPrintable(control->objectName()));
+                const QString what = top->objectName() + QLatin1Char('/') + control->objectName() +
+                                     QLatin1Char(' ') +
+                                     QString::fromLatin1(control->metaObject()->className());
+                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(what));
+                QVERIFY2(!control->accessibleDescription().isEmpty(), qPrintable(what));
             }
         }
     }
