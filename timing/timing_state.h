@@ -7,8 +7,12 @@
 
 namespace talvo {
 
+// Offsets 0-79 mirror the device's timing block; 80-256 only ever come from
+// a timing data file.
+using TimingImage = std::array<uint8_t, 257>;
+
 struct TimingState {
-    std::array<uint8_t, 257> timing_image{};
+    TimingImage timing_image{};
     uint8_t timing_base = 0;
     uint8_t timing_page = 0;
 };

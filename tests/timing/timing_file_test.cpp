@@ -1,0 +1,142 @@
+// Timing data files, read and written without dialogs.
+
+#include <sys/stat.h>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "timing/timing_file.h"
+
+using namespace talvo;
+
+namespace {
+
+QByteArray Pattern(qsizetype length, int start = 0) {
+    QByteArray bytes(length, '\0');
+    for (qsizetype i = 0; i < length; ++i) bytes[i] = char((start + i) & 0xFF);
+    return bytes;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TimingImage ImageOf(const QByteArray& bytes) {
+    TimingImage image{};
+    for (size_t i = 0; i < image.size() && qsizetype(i) < bytes.size(); ++i)
+        image[i] = uint8_t(bytes[qsizetype(i)]);
+    return image;
+}
+
+}  // namespace
+
+class TimingFileTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // Each test gets a folder of its own.
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+    }
+
+    void saveWritesTheWholeImage() {
+        const TimingImage image = ImageOf(Pattern(257, 3));
+        const QString path = dir_->filePath(QStringLiteral("ombrix3_syc1.bin"));
+        QVERIFY(SaveTimingFile(path, image));
+        QCOMPARE(ReadFile(path), Pattern(257, 3));
+    }
+
+    void saveCutsALongerFileTo257Bytes() {
+        const QString path = dir_->filePath(QStringLiteral("long.bin"));
+        QVERIFY(WriteFile(path, QByteArray(1000, '\x55')));
+        QVERIFY(SaveTimingFile(path, ImageOf(Pattern(257))));
+        QCOMPARE(ReadFile(path), Pattern(257));
+    }
+
+    void failedSaveLeavesTheEarlierFileWhole() {
+        // A name of the longest length a folder takes leaves no room for the
+        // name of a temporary file beside it, so the save must fail before
+        // it touches the earlier file.
+        const QString name = QString(255 - 4, u'a') + QStringLiteral(".bin");
+        const QString path = dir_->filePath(name);
+        const QByteArray earlier = Pattern(300, 9);
+        if (!WriteFile(path, earlier)) QSKIP("this file system takes no 255-character names");
+        QVERIFY(!SaveTimingFile(path, ImageOf(Pattern(257))));
+        QCOMPARE(ReadFile(path), earlier);
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), 1);
+    }
+
+    void saveIntoAMissingFolderFails() {
+        const QString path = dir_->filePath(QStringLiteral("missing/ombrix3_syc.bin"));
+        QVERIFY(!SaveTimingFile(path, TimingImage{}));
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
+    void loadTakesTheFirst256Bytes_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("empty") << 0 << false;
+        QTest::newRow("100 bytes") << 100 << false;
+        QTest::newRow("255 bytes") << 255 << false;
+        QTest::newRow("256 bytes") << 256 << true;
+        QTest::newRow("257 bytes") << 257 << true;
+        QTest::newRow("4000 bytes") << 4000 << true;
+    }
+    void loadTakesTheFirst256Bytes() {
+        QFETCH(int, length);
+        QFETCH(bool, loads);
+        const QString path = dir_->filePath(QStringLiteral("in.bin"));
+        QVERIFY(WriteFile(path, Pattern(length, 0x80)));
+        TimingImage image;
+        image.fill(0xEE);
+        const TimingImage before = image;
+        QCOMPARE(LoadTimingFile(path, image), loads);
+        if (!loads) {
+            // A short file is refused whole: not even its first bytes land.
+            QCOMPARE(image, before);
+            return;
+        }
+        for (size_t i = 0; i < 256; ++i) QCOMPARE(image[i], uint8_t((0x80 + i) & 0xFF));
+        QCOMPARE(image[256], uint8_t(0xEE));  // the file's 257th byte is not read
+    }
+
+    void loadKeepsEveryByteValue() {
+        const QString path = dir_->filePath(QStringLiteral("all.bin"));
+        QVERIFY(WriteFile(path, Pattern(257)));
+        TimingImage image{};
+        QVERIFY(LoadTimingFile(path, image));
+        for (size_t i = 0; i < 256; ++i) QCOMPARE(int(image[i]), int(i));
+    }
+
+    void loadRefusesWhatIsNoRegularFile_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("named pipe") << "pipe";
+        QTest::newRow("endless device") << "device";
+    }
+    void loadRefusesWhatIsNoRegularFile() {
+        QFETCH(QString, kind);
+        QString path = dir_->filePath(kind);
+        if (kind == QLatin1String("folder")) QVERIFY(QDir(dir_->path()).mkdir(kind));
+        // Opening a pipe nobody writes to would wait for ever.
+        if (kind == QLatin1String("pipe")) QCOMPARE(mkfifo(QFile::encodeName(path), 0600), 0);
+        if (kind == QLatin1String("device")) path = QStringLiteral("/dev/zero");
+        TimingImage image;
+        image.fill(0x11);
+        QVERIFY(!LoadTimingFile(path, image));
+        for (uint8_t b : image) QCOMPARE(b, uint8_t(0x11));
+    }
+
+  private:
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+QTEST_MAIN(TimingFileTest)
+#include "timing_file_test.moc"
