@@ -2,6 +2,7 @@
 // The picture and the capture counters: program-wide, so the last picture
 // survives closing and reopening the capture window.
 
+#include <QString>
 #include <cstdint>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct CaptureState {
     std::vector<uint8_t> frame_buffer;  // blue, green, red; top line first
     int16_t stop_requested = 0;
     int capture_ticks = 0;  // 0..4095, advanced by the capture window's 100 ms timer
+    QString file_name;      // where the last bitmap save went
 };
 
 }  // namespace talvo

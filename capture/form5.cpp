@@ -1,12 +1,400 @@
 #include "capture/form5.h"
 
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <chrono>
+#include <cmath>
+
 #include "app/program.h"
+#include "app/ui_support.h"
+#include "capture/bitmap_file.h"
+#include "capture/button_pictures.h"
+#include "capture/capture_protocol.h"
+#include "capture/capture_texts.h"
+#include "capture/picture_box.h"
+#include "capture/slot_codes.h"
 
 namespace talvo {
+namespace {
+
+namespace texts = capture_texts;
+
+// A device that let this many reads in a row run into the wait has stopped
+// answering; going on would keep the window deaf to "停止" for hours.
+constexpr int kSilentReadsToGiveUp = 3;
+
+constexpr int kPictureBandLeft = 1440;
+constexpr int kPictureBandWidth = 8000;
+constexpr int kPictureHeight = 4500;
+
+int TwipsToPixelsRounded(double twips) { return int(std::lround(twips / 15.0)); }
+
+QToolButton* MakePictureButton(QWidget* parent, const char* object_name, const QString& caption,
+                               CaptureButtonPicture picture, QRect geometry,
+                               const QString& description) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(object_name));
+    button->setText(caption);
+    button->setIcon(DrawButtonPicture(picture));
+    button->setIconSize(QSize(kButtonPictureWidth, kButtonPictureHeight));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setGeometry(geometry);
+    Describe(button, caption, description);
+    return button;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& object_name, const QString& caption,
+                        QRect geometry, const QString& description) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(object_name);
+    button->setGeometry(geometry);
+    Describe(button, caption, description);
+    return button;
+}
+
+}  // namespace
 
 Form5::Form5(Program& program) : program_(program) {
     setObjectName(QStringLiteral("Form5"));
-    setWindowTitle(QStringLiteral("TALVO-4 Capture Tool"));
+    setWindowTitle(texts::kCaption);
+    Describe(this, texts::kCaption, QStringLiteral("TALVO-4 の画像キャプチャー"));
+    setFixedSize(TwipsToPixels(9540), TwipsToPixels(6240));
+    CommonDialog1 = &program_.dialogs;
+    buildControls();
+    Form_Load();
+}
+
+void Form5::buildControls() {
+    Picture1 = new PictureBox(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setGeometry(TwipsRect(kPictureBandLeft, 0, kPictureBandWidth, kPictureHeight));
+    Picture1->clear();
+    Describe(Picture1, QStringLiteral("キャプチャー画像"), QStringLiteral("取り込んだ画像"));
+
+    Text1 = new QPlainTextEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(TwipsRect(1200, 5520, 7455, 615));
+    Text1->setFont(UiFont(12));
+    Describe(Text1, QStringLiteral("状態"), QStringLiteral("キャプチャーの状態とメッセージ"));
+
+    Command1 = MakeButton(this, QStringLiteral("Command1"), texts::kRecord,
+                          TwipsRect(1320, 4560, 1215, 855),
+                          QStringLiteral("次の空き画像メモリに記録する"));
+    Command2 =
+        MakePictureButton(this, "Command2", texts::kCapture, CaptureButtonPicture::Capture,
+                          TwipsRect(3000, 4560, 1215, 855), QStringLiteral("画像を取り込む"));
+    Command3 =
+        MakePictureButton(this, "Command3", texts::kStop, CaptureButtonPicture::Stop,
+                          TwipsRect(4680, 4560, 1095, 855), QStringLiteral("取り込みを止める"));
+    Command4 = MakePictureButton(this, "Command4", texts::kSave, CaptureButtonPicture::Save,
+                                 TwipsRect(6240, 4560, 1095, 855),
+                                 QStringLiteral("画像をBMPファイルに保存する"));
+    Command5 =
+        MakePictureButton(this, "Command5", texts::kClose, CaptureButtonPicture::Close,
+                          TwipsRect(7800, 4560, 1095, 855), QStringLiteral("ウィンドウを閉じる"));
+    QObject::connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
+    QObject::connect(Command2, &QToolButton::clicked, this, &Form5::Command2_Click);
+    QObject::connect(Command3, &QToolButton::clicked, this, &Form5::Command3_Click);
+    QObject::connect(Command4, &QToolButton::clicked, this, &Form5::Command4_Click);
+    QObject::connect(Command5, &QToolButton::clicked, this, &Form5::Command5_Click);
+
+    buildSlotControls();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    QObject::connect(Timer1, &QTimer::timeout, this, &Form5::Timer1_Timer);
+    Timer1->start();
+}
+
+void Form5::buildSlotControls() {
+    const int tops[kImageSlots] = {360, 1320, 2400, 3480};
+    const int mark_tops[kImageSlots] = {600, 1560, 2640, 3720};
+    QPushButton** show_buttons[kImageSlots] = {&Command6, &Command7, &Command8, &Command9};
+    QCheckBox** marks[kImageSlots] = {&Check1, &Check2, &Check3, &Check4};
+    void (Form5::*handlers[kImageSlots])() = {&Form5::Command6_Click, &Form5::Command7_Click,
+                                              &Form5::Command8_Click, &Form5::Command9_Click};
+    for (int i = 0; i < kImageSlots; ++i) {
+        const int slot = i + 1;
+        QPushButton* button =
+            MakeButton(this, QStringLiteral("Command%1").arg(slot + 5), texts::SlotCaption(slot),
+                       TwipsRect(120, tops[i], 855, 735),
+                       QStringLiteral("画像メモリ%1の画像を表示する").arg(slot));
+        QObject::connect(button, &QPushButton::clicked, this, handlers[i]);
+        *show_buttons[i] = button;
+
+        auto* check = new QCheckBox(this);
+        check->setObjectName(QStringLiteral("Check%1").arg(slot));
+        check->setGeometry(TwipsRect(1080, mark_tops[i], 255, 255));
+        Describe(check, QStringLiteral("画像メモリ%1の記録済みマーク").arg(slot),
+                 QStringLiteral("印が無い最初の画像メモリに REC で記録する"));
+        *marks[i] = check;
+    }
+    Command10 =
+        MakeButton(this, QStringLiteral("Command10"), texts::kLive, TwipsRect(120, 4560, 855, 735),
+                   QStringLiteral("ライブ映像の表示に戻す"));
+    Command10->setEnabled(false);
+    QObject::connect(Command10, &QPushButton::clicked, this, &Form5::Command10_Click);
+}
+
+QCheckBox* Form5::mark(int slot) const {
+    switch (slot) {
+        case 1:
+            return Check1;
+        case 2:
+            return Check2;
+        case 3:
+            return Check3;
+        case 4:
+            return Check4;
+        default:
+            return nullptr;
+    }
+}
+
+QPushButton* Form5::showButton(int slot) const {
+    switch (slot) {
+        case 1:
+            return Command6;
+        case 2:
+            return Command7;
+        case 3:
+            return Command8;
+        case 4:
+            return Command9;
+        default:
+            return nullptr;
+    }
+}
+
+void Form5::Form_Load() {
+    // Nothing can be saved before a capture has ended in this window.
+    Command4->setEnabled(false);
+    sendSlotCode(kLivePictureCode);
+    DeviceLink& link = program_.link;
+    link.CommandBytes[0] = kRemoteKeyCommandCode;
+    link.CommandBytes[1] = kCaptureReadyKey;
+    link.SendCommand();
+    link.ReadResponse();
+    link.CommandBytes[0] = kPictureInfoCommand;
+    link.SendCommand();
+    link.ReadResponse();
+    if (link.ResponseBuffer[5] == kCaptureFpgaSelection) {
+        Text1->setPlainText(texts::kReady);
+        return;
+    }
+    for (QAbstractButton* button :
+         std::initializer_list<QAbstractButton*>{Command1, Command2, Command3, Command4})
+        button->setEnabled(false);
+    Text1->setPlainText(texts::kSelectFpga);
+}
+
+void Form5::Timer1_Timer() {
+    program_.capture.capture_ticks = (program_.capture.capture_ticks + 1) & 0xFFF;
+}
+
+void Form5::sendSlotCode(uint8_t code) {
+    DeviceLink& link = program_.link;
+    link.CommandBytes[0] = kImageSlotCommand;
+    link.CommandBytes[1] = code;
+    link.SendCommand();
+    link.ReadResponse();
+}
+
+void Form5::Command2_Click() {
+    if (capturing_ || !Command2->isEnabled()) return;
+    capturing_ = true;
+    for (QAbstractButton* button :
+         std::initializer_list<QAbstractButton*>{Command1, Command2, Command4, Command5})
+        button->setEnabled(false);
+    Timer1->stop();
+    CaptureState& capture = program_.capture;
+    capture.stop_requested = 0;
+
+    DeviceLink& link = program_.link;
+    link.CommandBytes[0] = kPictureInfoCommand;
+    link.SendCommand();
+    link.ReadResponse();
+    const auto width = uint16_t(link.ResponseBuffer[1] + 256 * link.ResponseBuffer[2]);
+    const auto height = uint16_t(link.ResponseBuffer[3] + 256 * link.ResponseBuffer[4]);
+    const std::optional<PictureSize> size = CheckPictureSize(width, height);
+    if (!size) {
+        // The previous picture and the sizes that describe it stay as they were.
+        Text1->setPlainText(texts::kNoInput);
+        endCapture();
+        return;
+    }
+    capture.source_width = size->source_width;
+    capture.transfer_width = size->transfer_width;
+    capture.frame_width = size->frame_width;
+    capture.frame_height = size->frame_height;
+    setUpPicture1();
+    Text1->setPlainText(PictureInfoText(capture.frame_width, capture.frame_height));
+    capture.frame_buffer.assign(size_t(size->frameBytes()), 0);
+
+    switch (transferLines()) {
+        case LinesEnd::Done:
+            endCapture();
+            return;
+        case LinesEnd::WindowGone:
+            // Nothing of the window may be touched any more, but the device
+            // still needs to hear that the capture is over.
+            link.CommandBytes[0] = kCaptureEndCommand;
+            link.CommandBytes[1] = 0x00;
+            link.SendCommand();
+            link.ReadResponse();
+            return;
+        case LinesEnd::ProgramEnds:
+            return;
+    }
+}
+
+void Form5::setUpPicture1() {
+    const CaptureState& capture = program_.capture;
+    const DisplaySetup setup = SetUpDisplay(capture.frame_width, capture.frame_height);
+    Picture1->setGeometry(TwipsToPixelsRounded(setup.left_twips), 0,
+                          TwipsToPixelsRounded(setup.width_twips), TwipsToPixels(kPictureHeight));
+    Picture1->setScale(capture.frame_width, capture.frame_height);
+    Picture1->setPenWidth(setup.pen_width);
+    Picture1->clear();
+}
+
+Form5::LinesEnd Form5::transferLines() {
+    QPointer<Form5> self(this);
+    Program& program = program_;
+    CaptureState& capture = program.capture;
+    DeviceLink& link = program.link;
+    const int reports = 3 * capture.transfer_width / kReportDataBytes;
+    const size_t line_bytes = size_t(capture.frame_width) * 3;
+    int silent_reads = 0;
+    for (int32_t y = 0; y < capture.frame_height; ++y) {
+        link.CommandBytes[0] = kLineRequestCommand;
+        link.CommandBytes[1] = uint8_t(reports);
+        link.SendCommand();
+        std::span<uint8_t> line(capture.frame_buffer.data() + size_t(y) * line_bytes, line_bytes);
+        for (int r = 0; r < reports && silent_reads < kSilentReadsToGiveUp; ++r) {
+            const auto asked = std::chrono::steady_clock::now();
+            link.ReadResponse();
+            const bool waited_out = std::chrono::steady_clock::now() - asked >= kResponseWait;
+            silent_reads = waited_out ? silent_reads + 1 : 0;
+            // Bytes past a short report read as 0.
+            ReportData data;
+            for (int i = 0; i < kReportDataBytes; ++i) data[size_t(i)] = link.ResponseBuffer[i + 1];
+            StoreLineReport(line, r, data);
+        }
+        if (capture.source_width < capture.frame_width) BlackenLineTail(line, capture.source_width);
+        Picture1->plotLine(y, line);
+
+        ProcessPendingEvents();
+        if (!self) return LinesEnd::WindowGone;
+        if (ProgramEnding()) return LinesEnd::ProgramEnds;
+        if (capture.stop_requested == 1 || program.DeviceConnected == 0) break;
+        if (silent_reads >= kSilentReadsToGiveUp) {
+            Text1->setPlainText(texts::kDeviceSilent);
+            break;
+        }
+    }
+    return LinesEnd::Done;
+}
+
+void Form5::endCapture() {
+    for (QAbstractButton* button :
+         std::initializer_list<QAbstractButton*>{Command1, Command2, Command4, Command5})
+        button->setEnabled(true);
+    Command1->setText(texts::kStill);
+    Describe(Command1, texts::kStill, Command1->accessibleDescription());
+    DeviceLink& link = program_.link;
+    link.CommandBytes[0] = kCaptureEndCommand;
+    link.CommandBytes[1] = 0x00;
+    link.SendCommand();
+    link.ReadResponse();
+    Timer1->start();
+    capturing_ = false;
+    if (close_after_capture_) close();
+}
+
+void Form5::Command3_Click() { program_.capture.stop_requested = 1; }
+
+void Form5::Command5_Click() { close(); }
+
+void Form5::closeEvent(QCloseEvent* event) {
+    if (capturing_) {
+        // The capture loop still runs on this window: let it end at the next
+        // line with its end step, then it closes the window.
+        close_after_capture_ = true;
+        program_.capture.stop_requested = 1;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+bool Form5::waitCaptureTicks(int n) {
+    QPointer<Form5> self(this);
+    CaptureState& capture = program_.capture;
+    capture.capture_ticks = 0;
+    while (self && !ProgramEnding() && capture.capture_ticks < n)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return self && !ProgramEnding();
+}
+
+void Form5::Command1_Click() {
+    if (!Command1->isEnabled()) return;
+    for (int slot = 1; slot <= kImageSlots; ++slot) {
+        QCheckBox* slot_mark = mark(slot);
+        if (slot_mark->isChecked()) continue;
+        slot_mark->setChecked(true);
+        const SlotCodes codes = CodesOfSlot(slot);
+        sendSlotCode(codes.record_first);
+        if (!waitCaptureTicks(kRecordFirstWait)) return;
+        sendSlotCode(codes.record_second);
+        if (!waitCaptureTicks(kRecordSecondWait)) return;
+        sendSlotCode(codes.record_third);
+        break;
+    }
+    Command10->setEnabled(false);
+}
+
+void Form5::showSlot(int slot) {
+    sendSlotCode(CodesOfSlot(slot).show);
+    Command10->setEnabled(true);
+}
+
+void Form5::Command10_Click() {
+    if (!Command10->isEnabled()) return;
+    sendSlotCode(kLivePictureCode);
+    Command10->setEnabled(false);
+}
+
+void Form5::Command4_Click() {
+    if (!Command4->isEnabled()) return;
+    const CaptureState& capture = program_.capture;
+    if (capture.frame_buffer.empty()) {
+        Text1->setPlainText(texts::kNothingToSave);
+        return;
+    }
+    FileDialogRequest request;
+    request.title = texts::kSaveTitle;
+    request.folder = DocumentsFolder();
+    request.filter = texts::kSaveFilter;
+    QPointer<Form5> self(this);
+    const QString chosen = CommonDialog1->getSaveFileName(this, request);
+    if (!self || ProgramEnding() || chosen.isEmpty()) return;
+
+    CaptureState& state = program_.capture;
+    state.file_name = BitmapPathFor(chosen);
+    if (!write_bitmap(state.file_name, state.frame_width, state.frame_height, state.frame_buffer)) {
+        Text1->setPlainText(texts::kSaveFailed);
+    } else if (Text1->toPlainText() == texts::kSaveFailed) {
+        Text1->setPlainText(PictureInfoText(state.frame_width, state.frame_height));
+    }
 }
 
 }  // namespace talvo

@@ -1,19 +1,86 @@
 #pragma once
-// The capture window.
+// The capture window: readiness check at load, the line-by-line capture into
+// frame_buffer and Picture1, the device's four image slots and the bitmap save.
 
 #include <QWidget>
+#include <cstdint>
+
+class QCheckBox;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class QToolButton;
 
 namespace talvo {
 
 struct Program;
+class FileDialogs;
+class PictureBox;
 
 class Form5 : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Form5(Program& program);
 
-private:
+    void Command1_Click();  // REC: record into the next free slot
+    void Command2_Click();  // capture
+    void Command3_Click();  // stop the capture at the next line
+    void Command4_Click();  // save the picture as a bitmap
+    void Command5_Click();  // close
+    void Command6_Click() { showSlot(1); }
+    void Command7_Click() { showSlot(2); }
+    void Command8_Click() { showSlot(3); }
+    void Command9_Click() { showSlot(4); }
+    void Command10_Click();  // back to the live picture
+    void Timer1_Timer();
+
+    bool capturing() const { return capturing_; }
+    // The slot mark Check1..Check4 of slot 1..4.
+    QCheckBox* mark(int slot) const;
+    // The show button Command6..Command9 of slot 1..4.
+    QPushButton* showButton(int slot) const;
+
+    PictureBox* Picture1 = nullptr;
+    QPlainTextEdit* Text1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QToolButton* Command2 = nullptr;
+    QToolButton* Command3 = nullptr;
+    QToolButton* Command4 = nullptr;
+    QToolButton* Command5 = nullptr;
+    QPushButton* Command6 = nullptr;
+    QPushButton* Command7 = nullptr;
+    QPushButton* Command8 = nullptr;
+    QPushButton* Command9 = nullptr;
+    QPushButton* Command10 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QCheckBox* Check2 = nullptr;
+    QCheckBox* Check3 = nullptr;
+    QCheckBox* Check4 = nullptr;
+    QTimer* Timer1 = nullptr;
+    FileDialogs* CommonDialog1 = nullptr;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    enum class LinesEnd { Done, WindowGone, ProgramEnds };
+
+    void buildControls();
+    void buildSlotControls();
+    void Form_Load();
+    // One command 0x17 with `code`, and its answer, which nobody looks at.
+    void sendSlotCode(uint8_t code);
+    void showSlot(int slot);
+    // Waits until capture_ticks has counted n ticks of Timer1, handling events.
+    // False when the window or the program is gone meanwhile.
+    bool waitCaptureTicks(int n);
+    void setUpPicture1();
+    LinesEnd transferLines();
+    void endCapture();
+
     Program& program_;
+    bool capturing_ = false;
+    bool close_after_capture_ = false;
 };
 
 }  // namespace talvo
