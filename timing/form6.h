@@ -1,7 +1,18 @@
 #pragma once
-// The video timing adjustment window.
+// The video timing adjustment window: reads the device's timing block when
+// it opens, shows the fourteen parameters on scroll bars, writes every
+// committed bar change at once, saves and loads timing data files, and
+// leaves timing mode when it closes.
 
 #include <QWidget>
+#include <array>
+
+#include "timing/timing_parameters.h"
+
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
 
 namespace talvo {
 
@@ -9,11 +20,48 @@ struct Program;
 
 class Form6 : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Form6(Program& program);
 
-private:
+#define TALVO_DECLARE_TIMING_ROW(name) \
+    QScrollBar* name = nullptr;        \
+    QLineEdit* name##_txt = nullptr;   \
+    void name##_Change() { ParameterChange(TimingParameterIndex(#name)); }
+    TALVO_TIMING_PARAMETERS(TALVO_DECLARE_TIMING_ROW)
+#undef TALVO_DECLARE_TIMING_ROW
+
+    QPushButton* Command1 = nullptr;  // "data save"
+    QPushButton* Command2 = nullptr;  // "data load"
+    void Command1_Click();
+    void Command2_Click();
+
+    // The bar and text box of kTimingParameters[index].
+    QScrollBar* bar(int index) const { return bars_[size_t(index)]; }
+    QLineEdit* textBox(int index) const { return text_boxes_[size_t(index)]; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildControls();
+    QGroupBox* buildFrame(TimingFrame frame);
+    void buildRow(int index, QGroupBox* frame);
+    void bindRows();
+
+    void Form_Load();
+    void Form_Unload();
+    void ParameterChange(int index);
+    void setBarsFromImage();
+    void sendAndRead();
+    // The three-tick pause between reports of a sequence. False when the
+    // sequence must stop: this window was closed (or is gone) or the program
+    // is ending. After false, `this` may no longer exist.
+    bool pause();
+
     Program& program_;
+    bool unloaded_ = false;
+    std::array<QScrollBar*, kTimingParameters.size()> bars_{};
+    std::array<QLineEdit*, kTimingParameters.size()> text_boxes_{};
 };
 
 }  // namespace talvo

@@ -1,0 +1,477 @@
+// The timing window: its layout, the read-back when it opens, the writes of
+// every committed bar change, and leaving timing mode.
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "tests/timing/timing_rig.h"
+#include "timing/timing_parameters.h"
+
+using namespace talvo;
+using namespace talvo::testing;
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(talvo::CommandArray)
+
+namespace {
+
+QScrollBar* Bar(Form6* f, const char* name) { return f->bar(TimingParameterIndex(name)); }
+QLineEdit* Text(Form6* f, const char* name) { return f->textBox(TimingParameterIndex(name)); }
+
+void Put12(sim::TimingModel& model, int k, int value) {
+    model.block()[size_t(k)] = uint8_t(value & 0xFF);
+    model.block()[size_t(k + 2)] = uint8_t(value >> 8);
+}
+
+}  // namespace
+
+class Form6Test : public QObject {
+    Q_OBJECT
+  private slots:
+    void windowAndButtons() {
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        QVERIFY(f);
+        QCOMPARE(f->objectName(), QStringLiteral("Form6"));
+        QCOMPARE(f->windowTitle(), QStringLiteral("入出力映像信号調整"));
+        QCOMPARE(f->size(), QSize(552, 340));
+        QVERIFY(!f->parentWidget());
+        QCOMPARE(f->Command1->text(), QStringLiteral("data save"));
+        QCOMPARE(f->Command1->geometry(), QRect(296, 296, 113, 33));
+        QCOMPARE(f->Command2->text(), QStringLiteral("data load"));
+        QCOMPARE(f->Command2->geometry(), QRect(432, 296, 113, 33));
+        const struct {
+            const char* caption;
+            QRect geometry;
+        } frames[] = {{"入力信号タイミング", {8, 8, 257, 153}},
+                      {"出力信号タイミング", {8, 168, 257, 153}},
+                      {"入力信号Clamp", {288, 16, 249, 97}},
+                      {"出力同期タイミング", {288, 128, 257, 153}}};
+        const auto boxes = f->findChildren<QGroupBox*>();
+        QCOMPARE(boxes.size(), 4);
+        for (const auto& frame : frames) {
+            const auto box = std::find_if(boxes.begin(), boxes.end(), [&](QGroupBox* b) {
+                return b->title() == QString::fromUtf8(frame.caption);
+            });
+            QVERIFY2(box != boxes.end(), frame.caption);
+            QCOMPARE((*box)->geometry(), frame.geometry);
+        }
+    }
+
+    void rows_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("barX");
+        QTest::addColumn<int>("barWidth");
+        QTest::addColumn<int>("maximum");
+        const QString in = QStringLiteral("入力信号タイミング");
+        const QString clamp = QStringLiteral("入力信号Clamp");
+        const QString sync = QStringLiteral("出力同期タイミング");
+        const QString out = QStringLiteral("出力信号タイミング");
+        auto row = [](const char* n, const char* c, const QString& fr, int y, int x, int w,
+                      int max) { QTest::newRow(n) << n << c << fr << y << x << w << max; };
+        row("h2pos", "h2pos", in, 24, 48, 145, 4095);
+        row("v2pos", "v2pos", in, 56, 48, 145, 4095);
+        row("h2size", "h2size", in, 88, 48, 145, 4095);
+        row("v2size", "v2size", in, 120, 48, 145, 4095);
+        row("clamp_start", "clamp_start", clamp, 16, 96, 97, 255);
+        row("clamp_width", "clamp width", clamp, 48, 96, 97, 255);
+        row("hst", "hst", sync, 24, 48, 145, 4095);
+        row("vst", "vst", sync, 56, 48, 145, 4095);
+        row("hsw", "hsw", sync, 88, 96, 97, 255);
+        row("vsw", "vsw", sync, 120, 96, 97, 255);
+        row("ph1pos", "ph1pos", out, 24, 48, 145, 4095);
+        row("pv1pos", "pv1pos", out, 56, 48, 145, 4095);
+        row("ph1size", "ph1size", out, 88, 48, 145, 4095);
+        row("pv1size", "pv1size", out, 120, 48, 145, 4095);
+    }
+    void rows() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QString, frame);
+        QFETCH(int, y);
+        QFETCH(int, barX);
+        QFETCH(int, barWidth);
+        QFETCH(int, maximum);
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        auto* bar = f->findChild<QScrollBar*>(name);
+        auto* text = f->findChild<QLineEdit*>(name + QStringLiteral("_txt"));
+        QVERIFY(bar && text);
+        QCOMPARE(bar, f->bar(TimingParameterIndex(name.toStdString())));
+        auto* box = qobject_cast<QGroupBox*>(bar->parentWidget());
+        QVERIFY(box);
+        QCOMPARE(box->title(), frame);
+        QCOMPARE(text->parentWidget(), box);
+        QCOMPARE(bar->geometry().topLeft(), QPoint(barX, y));
+        QCOMPARE(bar->width(), barWidth);
+        QCOMPARE(text->x(), 200);
+        QCOMPARE(text->width(), 41);
+        QCOMPARE(bar->orientation(), Qt::Horizontal);
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), maximum);
+        QCOMPARE(bar->singleStep(), 1);
+        QCOMPARE(bar->pageStep(), 1);
+        QVERIFY(!bar->hasTracking());
+        const auto labels = box->findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [&](QLabel* l) {
+            return l->text() == caption && l->x() < barX && qAbs(l->y() - y) < 8;
+        }));
+    }
+
+    void textsEncodeAndEveryControlIsDescribed() {
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        for (const QString& text : ShownTexts(f)) QVERIFY2(EncodesInCp932(text), qPrintable(text));
+        for (QWidget* w : f->findChildren<QWidget*>()) {
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+            QVERIFY2(!w->accessibleDescription().isEmpty(), qPrintable(w->objectName()));
+        }
+    }
+
+    // The bars commit a drag only when the thumb is let go, and a value set
+    // to what the bar already shows raises nothing.
+    void dragsCommitOnRelease() {
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        QScrollBar* bar = Bar(f, "h2size");
+        QSignalSpy changes(bar, &QScrollBar::valueChanged);
+        QSignalSpy moves(bar, &QScrollBar::sliderMoved);
+        rig.talvo.clearRecord();
+        bar->setSliderDown(true);
+        for (int position : {1300, 1500, 2000}) bar->setSliderPosition(position);
+        QCOMPARE(moves.count(), 3);
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(Text(f, "h2size")->text(), QStringLiteral("1280"));
+        QVERIFY(rig.talvo.commands().empty());
+        bar->setSliderDown(false);
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(Text(f, "h2size")->text(), QStringLiteral("2000"));
+        QCOMPARE(rig.talvo.commands().size(), size_t(2));
+        bar->setValue(2000);
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(rig.talvo.commands().size(), size_t(2));
+    }
+
+    void userInputMovesOneStep_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<int>("step");
+        QTest::newRow("right arrow button") << "add arrow" << 1;
+        QTest::newRow("left arrow button") << "sub arrow" << -1;
+        QTest::newRow("click in the track right of the thumb") << "add track" << 1;
+        QTest::newRow("click in the track left of the thumb") << "sub track" << -1;
+        QTest::newRow("right key") << "right key" << 1;
+        QTest::newRow("left key") << "left key" << -1;
+    }
+    void userInputMovesOneStep() {
+        QFETCH(QString, input);
+        QFETCH(int, step);
+        Rig rig;
+        sim::TimingModel& model = rig.talvo.timing;
+        Put12(model, 58, 2048);  // ph1size, with the thumb mid-track
+        Form6* f = OpenTiming(rig);
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        QScrollBar* bar = Bar(f, "ph1size");
+        rig.talvo.clearRecord();
+        const std::map<QString, QStyle::SubControl> parts{
+            {"add arrow", QStyle::SC_ScrollBarAddLine},
+            {"sub arrow", QStyle::SC_ScrollBarSubLine},
+            {"add track", QStyle::SC_ScrollBarAddPage},
+            {"sub track", QStyle::SC_ScrollBarSubPage}};
+        if (parts.count(input)) {
+            QTest::mouseClick(bar, Qt::LeftButton, {}, PartOf(bar, parts.at(input)));
+        } else {
+            bar->setFocus();
+            QTest::keyClick(bar,
+                            input == QLatin1String("right key") ? Qt::Key_Right : Qt::Key_Left);
+        }
+        QCOMPARE(bar->value(), 2048 + step);
+        QCOMPARE(Text(f, "ph1size")->text(), QString::number(2048 + step));
+        const int value = 2048 + step;
+        QCOMPARE(model.block()[58], uint8_t(value & 0xFF));
+        QCOMPARE(SentWithCode(rig, 0x11).size(), size_t(1));
+        QCOMPARE(SentWithCode(rig, 0x12).size(), size_t(1));
+    }
+
+    void openingReadsTheBlockInTenPacedReads() {
+        Rig rig;
+        rig.talvo.timing.setBase(0x31);
+        rig.talvo.timing.setPage(0x77);
+        Form6* f = OpenTiming(rig);
+        QVERIFY(f);
+        const auto sent = rig.talvo.commands();
+        QCOMPARE(sent.size(), size_t(11));  // the bars raise no writes
+        QCOMPARE(sent[0][0], uint8_t(0x0F));
+        QCOMPARE(sent[0][1], uint8_t(0x01));
+        for (size_t i = 0; i < 10; ++i) {
+            const CommandArray& read = sent[1 + i];
+            QCOMPARE(read[0], uint8_t(0x10));
+            QCOMPARE(read[1], uint8_t(0x00));
+            QCOMPARE(read[2], uint8_t(0x31 + 8 * i));
+            QCOMPARE(read[3], uint8_t(0x77));
+        }
+        // Each read is followed by a wait of three 1 ms ticks.
+        QVERIFY(ShortestGap(rig, 0x10) >= 2ms);
+        const TimingState& timing = rig.program.timing;
+        QCOMPARE(timing.timing_base, uint8_t(0x31));
+        QCOMPARE(timing.timing_page, uint8_t(0x77));
+        QVERIFY(std::equal(rig.talvo.timing.block().begin(), rig.talvo.timing.block().end(),
+                           timing.timing_image.begin()));
+        QCOMPARE(Text(f, "hst")->text(), QStringLiteral("1650"));
+        QCOMPARE(Text(f, "vsw")->text(), QStringLiteral("5"));
+    }
+
+    void openingShowsWhatWasReadBack_data() {
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("high");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0x2C 0x01 is 300") << 0x2C << 0x01 << 300 << "300";
+        // Setting a bar to the 0 it already has raises no change.
+        QTest::newRow("zero keeps the first text") << 0 << 0 << 0 << "000";
+        QTest::newRow("4095") << 0xFF << 0x0F << 4095 << "4095";
+        QTest::newRow("above the range sits at the end") << 0xFF << 0xFF << 4095 << "4095";
+    }
+    void openingShowsWhatWasReadBack() {
+        QFETCH(int, low);
+        QFETCH(int, high);
+        QFETCH(int, value);
+        QFETCH(QString, text);
+        Rig rig;
+        rig.talvo.timing.block()[2] = uint8_t(low);
+        rig.talvo.timing.block()[4] = uint8_t(high);
+        Form6* f = OpenTiming(rig);
+        QCOMPARE(f->h2pos->value(), value);
+        QCOMPARE(f->h2pos_txt->text(), text);
+        QVERIFY(SentWithCode(rig, 0x11).empty());
+        QVERIFY(SentWithCode(rig, 0x12).empty());
+        // The image keeps what the device holds, also what the bar cannot show.
+        QCOMPARE(int(rig.program.timing.timing_image[2]), low);
+        QCOMPARE(int(rig.program.timing.timing_image[4]), high);
+    }
+
+    void everyBarWritesItsGroup_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("k");
+        for (const TimingParameter& p : kTimingParameters)
+            QTest::newRow(p.name.data()) << QString::fromLatin1(p.name.data()) << p.offset;
+    }
+    void everyBarWritesItsGroup() {
+        QFETCH(QString, name);
+        QFETCH(int, k);
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        QScrollBar* bar = Bar(f, name.toLatin1().constData());
+        rig.talvo.clearRecord();
+        bar->setValue(bar->value() + 1);
+        const TimingState& timing = rig.program.timing;
+        const auto sent = rig.talvo.commands();
+        QCOMPARE(sent.size(), size_t(2));
+        QCOMPARE(sent[0], GroupReport(0x11, timing, k));
+        QCOMPARE(sent[1], GroupReport(0x12, timing, k));
+        // The device now holds the group exactly as the image does.
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(rig.talvo.timing.block()[size_t(k + i)], timing.timing_image[size_t(k + i)]);
+        QCOMPARE(rig.talvo.timing.strayWrites(), 0);
+    }
+
+    void neighbourBytesTravelWithTheGroup() {
+        Rig rig;
+        Form6* f = OpenTiming(rig);  // clamp_start 16, clamp_width 48, hsw 40, vsw 5
+        rig.talvo.clearRecord();
+        f->clamp_start->setValue(17);
+        f->clamp_width->setValue(49);
+        f->hsw->setValue(41);
+        const auto writes = SentWithCode(rig, 0x11);
+        QCOMPARE(writes.size(), size_t(3));
+        QCOMPARE(writes[0][2], uint8_t(0x20 + 18));
+        QCOMPARE(writes[0][4], uint8_t(17));
+        QCOMPARE(writes[0][6], uint8_t(48));  // clamp_width as it stood
+        QCOMPARE(writes[1][2], uint8_t(0x20 + 20));
+        QCOMPARE(writes[1][4], uint8_t(49));
+        QCOMPARE(writes[2][2], uint8_t(0x20 + 48));
+        QCOMPARE(writes[2][6], uint8_t(5));  // vsw
+        QCOMPARE(rig.talvo.timing.block()[20], uint8_t(49));
+    }
+
+    void twelveBitValuesSplitOnTheWire_data() {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("high");
+        QTest::newRow("256") << 256 << 0x00 << 0x01;
+        QTest::newRow("4095") << 4095 << 0xFF << 0x0F;
+        QTest::newRow("255") << 255 << 0xFF << 0x00;
+    }
+    void twelveBitValuesSplitOnTheWire() {
+        QFETCH(int, value);
+        QFETCH(int, low);
+        QFETCH(int, high);
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        rig.talvo.clearRecord();
+        f->v2size->setValue(value);
+        const auto writes = SentWithCode(rig, 0x11);
+        QCOMPARE(writes.size(), size_t(1));
+        QCOMPARE(int(writes[0][4]), low);
+        QCOMPARE(int(writes[0][6]), high);
+        QCOMPARE(int(rig.program.timing.timing_image[14]), low);
+        QCOMPARE(int(rig.program.timing.timing_image[16]), high);
+    }
+
+    void workedExample() {
+        Rig rig;
+        sim::TimingModel& model = rig.talvo.timing;
+        model.setBase(0x20);
+        model.setPage(0x5A);
+        Put12(model, 10, 300);
+        Form6* f = OpenTiming(rig);
+        rig.talvo.clearRecord();
+        // Left-overs of an earlier command must not leak into the reports.
+        rig.link.CommandBytes = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+        f->h2size->setValue(301);
+        QCOMPARE(f->h2size_txt->text(), QStringLiteral("301"));
+        const auto& image = rig.program.timing.timing_image;
+        QCOMPARE(image[10], uint8_t(0x2D));
+        QCOMPARE(image[12], uint8_t(0x01));
+        const uint8_t b11 = model.block()[11], b13 = model.block()[13];
+        const std::vector<CommandArray> expected{{0x11, 0x00, 0x2A, 0x5A, 0x2D, b11, 0x01, b13},
+                                                 {0x12, 0x00, 0x2A, 0x5A, 0x2D, b11, 0x01, b13}};
+        QCOMPARE(rig.talvo.commands(), expected);
+        QCOMPARE(model.lastWriteEnd(), std::optional<CommandArray>(expected[1]));
+    }
+
+    void movingAwayAndBackWritesBothChanges() {
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        rig.talvo.clearRecord();
+        f->pv1pos->setValue(26);
+        f->pv1pos->setValue(25);
+        const auto writes = SentWithCode(rig, 0x11);
+        QCOMPARE(writes.size(), size_t(2));
+        QCOMPARE(writes[0][4], uint8_t(26));
+        QCOMPARE(writes[1][4], uint8_t(25));
+        QCOMPARE(SentWithCode(rig, 0x12).size(), size_t(2));
+    }
+
+    void valueAboveTheRangeIsKeptUntilTheBarMoves() {
+        Rig rig;
+        rig.talvo.timing.block()[62] = 0x34;  // pv1pos 0x1234 = 4660
+        rig.talvo.timing.block()[64] = 0x12;
+        Form6* f = OpenTiming(rig);
+        QCOMPARE(f->pv1pos->value(), 4095);
+        rig.talvo.clearRecord();
+        f->pv1pos->setValue(4095);  // already there: nothing
+        QVERIFY(rig.talvo.commands().empty());
+        f->pv1pos->setValue(4094);
+        f->pv1pos->setValue(4095);
+        const auto writes = SentWithCode(rig, 0x11);
+        QCOMPARE(writes.size(), size_t(2));
+        QCOMPARE(writes[0][4], uint8_t(0xFE));
+        QCOMPARE(writes[0][6], uint8_t(0x0F));
+        QCOMPARE(writes[1][4], uint8_t(0xFF));
+        QCOMPARE(writes[1][6], uint8_t(0x0F));
+    }
+
+    void closingSendsExactlyOneReport() {
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        rig.talvo.clearRecord();
+        QVERIFY(f->close());
+        const auto sent = rig.talvo.commands();
+        QCOMPARE(sent.size(), size_t(1));
+        QCOMPARE(sent[0][0], uint8_t(0x0F));
+        QCOMPARE(sent[0][1], uint8_t(0x00));
+        QVERIFY(!rig.talvo.timing.inTimingMode());
+        QTRY_VERIFY(!rig.main().timingWindow());
+        // The timing state outlives the window.
+        QCOMPARE(rig.program.timing.timing_base, uint8_t(0x20));
+        QCOMPARE(rig.program.timing.timing_image[10], rig.talvo.timing.block()[10]);
+    }
+
+    void reopeningReadsAgainIntoFreshControls() {
+        Rig rig;
+        QVERIFY(OpenTiming(rig)->close());
+        QTRY_VERIFY(!rig.main().timingWindow());
+        rig.talvo.timing.block()[2] = 0;  // h2pos now 0
+        rig.talvo.timing.block()[4] = 0;
+        Form6* f = OpenTiming(rig);
+        QCOMPARE(SentWithCode(rig, 0x10).size(), size_t(10));
+        QCOMPARE(f->h2pos_txt->text(), QStringLiteral("000"));
+        QCOMPARE(f->h2size_txt->text(), QStringLiteral("1280"));
+    }
+
+    void closingTheMainWindowLeavesTimingModeAlone() {
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        rig.talvo.clearRecord();
+        const CommandArray marker{0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+        rig.link.CommandBytes = marker;
+        QVERIFY(rig.main().close());
+        QVERIFY(!f->isVisible());
+        // The device is closed by now, so look at what the window would have
+        // sent: it must not even try once the program is ending.
+        f->close();
+        QCOMPARE(rig.link.CommandBytes, marker);
+        QVERIFY(rig.talvo.commands().empty());
+        QCOMPARE(rig.talvo.timing.modeEnds(), 0);
+    }
+
+    void closingTheMainWindowWhileOpeningStopsTheReads() {
+        Rig rig;
+        rig.main();
+        rig.talvo.clearRecord();
+        // Runs inside the first wait after a read.
+        QTimer::singleShot(0, &rig.main(), [&rig] { rig.main().close(); });
+        rig.main().Command1_Click();
+        const auto sent = rig.talvo.commands();
+        QCOMPARE(sent.size(), size_t(2));
+        QCOMPARE(sent[1][0], uint8_t(0x10));
+        // No later read was even put together.
+        QCOMPARE(rig.link.CommandBytes[2], uint8_t(0x20));
+        Form6* f = rig.main().timingWindow();
+        QVERIFY(!f || !f->isVisible());
+    }
+
+    void baseBeyondOneAddressByte_data() {
+        QTest::addColumn<int>("base");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("183: offset 72 at 255") << 183 << true;
+        QTest::newRow("184: offset 72 would wrap") << 184 << false;
+        QTest::newRow("255") << 255 << false;
+    }
+    void baseBeyondOneAddressByte() {
+        QFETCH(int, base);
+        QFETCH(bool, usable);
+        Rig rig;
+        rig.talvo.timing.setBase(uint8_t(base));
+        Form6* f = OpenTiming(rig);
+        QCOMPARE(SentWithCode(rig, 0x10).size(), size_t(usable ? 10 : 0));
+        if (usable) QCOMPARE(SentWithCode(rig, 0x10).back()[2], uint8_t(255));
+        for (size_t i = 0; i < kTimingParameters.size(); ++i) {
+            QCOMPARE(f->bar(int(i))->isEnabled(), usable);
+            if (!usable) QCOMPARE(f->bar(int(i))->value(), 0);
+        }
+        QCOMPARE(f->Command2->isEnabled(), usable);
+        if (usable) return;
+        QCOMPARE(f->h2pos_txt->text(), QStringLiteral("000"));
+        rig.talvo.clearRecord();
+        f->h2pos->setValue(5);
+        f->Command2_Click();
+        QVERIFY(rig.talvo.commands().empty());
+        QVERIFY(rig.dialogs.open_requests.empty());
+        QVERIFY(f->close());
+        const auto sent = rig.talvo.commands();
+        QCOMPARE(sent.size(), size_t(1));
+        QCOMPARE(sent[0][0], uint8_t(0x0F));
+        QCOMPARE(sent[0][1], uint8_t(0x00));
+    }
+};
+
+QTEST_MAIN(Form6Test)
+#include "form6_test.moc"

@@ -1,0 +1,73 @@
+#pragma once
+// Helpers for driving the timing window on the simulated TALVO-4.
+
+#include <QScrollBar>
+#include <QStyleOptionSlider>
+#include <chrono>
+#include <vector>
+
+#include "tests/support/rig.h"
+#include "timing/form6.h"
+
+namespace talvo::testing {
+
+// Opens the timing window through the main window's hidden button, with the
+// record of reports emptied first.
+inline Form6* OpenTiming(Rig& rig) {
+    rig.main();
+    rig.talvo.clearRecord();
+    rig.main().Command1_Click();
+    return rig.main().timingWindow();
+}
+
+inline std::vector<CommandArray> SentWithCode(const Rig& rig, uint8_t code) {
+    std::vector<CommandArray> sent;
+    for (const CommandArray& c : rig.talvo.commands())
+        if (c[0] == code) sent.push_back(c);
+    return sent;
+}
+
+// The report of `code` for the group of four image bytes at k.
+inline CommandArray GroupReport(uint8_t code, const TimingState& timing, int k) {
+    const auto& image = timing.timing_image;
+    return {code,
+            0x00,
+            uint8_t(timing.timing_base + k),
+            timing.timing_page,
+            image[size_t(k)],
+            image[size_t(k + 1)],
+            image[size_t(k + 2)],
+            image[size_t(k + 3)]};
+}
+
+// Shortest time between consecutive reports of `code`.
+inline std::chrono::microseconds ShortestGap(const Rig& rig, uint8_t code) {
+    std::chrono::microseconds shortest = std::chrono::hours(1);
+    const sim::RecordedReport* previous = nullptr;
+    for (const auto& report : rig.talvo.reports()) {
+        if (report.command()[0] != code) continue;
+        if (previous)
+            shortest = std::min(shortest, std::chrono::duration_cast<std::chrono::microseconds>(
+                                              report.time - previous->time));
+        previous = &report;
+    }
+    return shortest;
+}
+
+// Where a part of a scroll bar (arrow, track) lies, as the bar's style draws it.
+inline QPoint PartOf(const QScrollBar* bar, QStyle::SubControl part) {
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    if (bar->orientation() == Qt::Horizontal) option.state |= QStyle::State_Horizontal;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.subControls = QStyle::SC_All;
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar).center();
+}
+
+}  // namespace talvo::testing
