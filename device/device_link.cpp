@@ -9,6 +9,7 @@ DeviceLink::~DeviceLink() { CloseDevice(); }
 bool DeviceLink::FindDevice() {
     DeviceFound = false;
     DeviceHandle.reset();
+    ReadHandle.reset();
     // The first matching interface in enumeration order is used; the ones
     // after it are never opened.
     for (const std::string& path : platform_.enumerate()) {

@@ -54,10 +54,8 @@ class ShownTextsTest : public QObject {
                                          control->inherits("QAbstractSlider");
                 if (!interactive || control->objectName().startsWith(QLatin1String("qt_")))
                     continue;
-                if (control->parentWidget() &&
-                    control->parentWidget()->inherits("QAbstractScrollArea") &&
-                    control->objectName().isEmpty())
-                    continue;  // the viewport and scroll bars inside a text box
+                if (control->objectName().isEmpty() && InsideScrollArea(control))
+                    continue;  // the viewport and scroll bars of a text box
                 const QString what = top->objectName() + QLatin1Char('/') + control->objectName() +
                                      QLatin1Char(' ') +
                                      QString::fromLatin1(control->metaObject()->className());
