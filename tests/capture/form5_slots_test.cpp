@@ -1,0 +1,317 @@
+// The capture window's image slots and its bitmap save, on the simulated TALVO-4.
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <chrono>
+
+#include "capture/capture_texts.h"
+#include "tests/capture/capture_window.h"
+
+using namespace talvo;
+using namespace talvo::testing;
+namespace texts = talvo::capture_texts;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::vector<int> SlotCodes(const Rig& rig) {
+    std::vector<int> codes;
+    for (const sim::SlotCodeRecord& record : rig.talvo.capture.slotCodes())
+        codes.push_back(record.code);
+    return codes;
+}
+
+// Counts the ticks of Timer1 between the slot codes the device received.
+class TickLog {
+  public:
+    explicit TickLog(Form5& form) {
+        QObject::connect(form.Timer1, &QTimer::timeout, &form,
+                         [this] { ticks_.push_back(Clock::now()); });
+    }
+    int ticksBetween(Clock::time_point from, Clock::time_point to) const {
+        return int(std::count_if(ticks_.begin(), ticks_.end(),
+                                 [&](Clock::time_point t) { return t > from && t < to; }));
+    }
+
+  private:
+    std::vector<Clock::time_point> ticks_;
+};
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// The saved file, read by Qt's own bitmap reader, shows the simulated picture,
+// black from `black_from_line` on and from the source width on.
+bool ShowsSimulatedPicture(const QString& path, const Rig& rig, int black_from_line) {
+    const CaptureState& c = rig.program.capture;
+    const QImage image(path);
+    if (image.size() != QSize(c.frame_width, c.frame_height)) return false;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const bool black = y >= black_from_line || x >= c.source_width;
+            const sim::PatternPixel p =
+                black ? sim::PatternPixel{} : rig.talvo.capture.pattern(x, y);
+            if (image.pixel(x, y) != qRgb(p.red, p.green, p.blue)) return false;
+        }
+    return true;
+}
+
+}  // namespace
+
+class Form5SlotsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void recordIntoFirstFreeSlot_data();
+    void recordIntoFirstFreeSlot();
+    void recordWithAllMarksTicked();
+    void secondRecDuringTheWaitsInterleaves();
+    void showSlotAndBackToLive_data();
+    void showSlotAndBackToLive();
+    void saveWritesTheBitmap();
+    void cancelledSaveWritesNothing();
+    void saveWithoutAnAcceptedPicture();
+    void saveAfterARejectedSizeKeepsTheLastPicture();
+    void saveOfAStoppedCapture();
+    void saveOfAWidthNotAMultipleOf4();
+    void failedSaveSaysSoAndKeepsTheOldFile();
+};
+
+void Form5SlotsTest::recordIntoFirstFreeSlot_data() {
+    QTest::addColumn<QList<int>>("ticked");
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QList<int>>("codes");
+    QTest::newRow("all free") << QList<int>{} << 1 << QList<int>{0xA0, 0xC0, 0x80};
+    QTest::newRow("1, 2 and 4 ticked") << QList<int>{1, 2, 4} << 3 << QList<int>{0xAA, 0xCA, 0x8A};
+    QTest::newRow("2 unticked again") << QList<int>{1, 3, 4} << 2 << QList<int>{0xA5, 0xC5, 0x85};
+    QTest::newRow("only 4 free") << QList<int>{1, 2, 3} << 4 << QList<int>{0xAF, 0xCF, 0x8F};
+}
+
+void Form5SlotsTest::recordIntoFirstFreeSlot() {
+    QFETCH(QList<int>, ticked);
+    QFETCH(int, slot);
+    QFETCH(QList<int>, codes);
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    for (int s : ticked) f->mark(s)->setChecked(true);
+    f->Command6_Click();
+    QVERIFY(f->Command10->isEnabled());
+    TickLog ticks(*f);
+    const size_t codes_before = rig.talvo.capture.slotCodes().size();
+    size_t codes_when_ticked = 99;
+    QObject::connect(f->mark(slot), &QCheckBox::toggled, f,
+                     [&] { codes_when_ticked = rig.talvo.capture.slotCodes().size(); });
+
+    f->Command1_Click();
+
+    QCOMPARE(codes_when_ticked, codes_before);  // ticked before anything went out
+    const auto& records = rig.talvo.capture.slotCodes();
+    QCOMPARE(records.size(), codes_before + 3);
+    const auto* sent = &records[codes_before];
+    QCOMPARE((QList<int>{sent[0].code, sent[1].code, sent[2].code}), codes);
+    QVERIFY(ticks.ticksBetween(sent[0].time, sent[1].time) >= 1);
+    QVERIFY(ticks.ticksBetween(sent[1].time, sent[2].time) >= 4);
+    QVERIFY(sent[2].time - sent[1].time >= std::chrono::milliseconds(300));
+    for (int s = 1; s <= 4; ++s) QCOMPARE(f->mark(s)->isChecked(), s == slot || ticked.contains(s));
+    QVERIFY(!f->Command10->isEnabled());
+    QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
+}
+
+void Form5SlotsTest::recordWithAllMarksTicked() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    for (int s = 1; s <= 4; ++s) f->mark(s)->setChecked(true);
+    f->Command9_Click();
+    rig.talvo.clearRecord();
+    f->Command1_Click();
+    QVERIFY(rig.talvo.commands().empty());
+    QVERIFY(!f->Command10->isEnabled());
+}
+
+void Form5SlotsTest::secondRecDuringTheWaitsInterleaves() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    const size_t before = rig.talvo.capture.slotCodes().size();
+    QMetaObject::invokeMethod(
+        f, [f] { f->Command1_Click(); }, Qt::QueuedConnection);
+    f->Command1_Click();
+    const std::vector<int> all = SlotCodes(rig);
+    const std::vector<int> sent(all.begin() + ptrdiff_t(before), all.end());
+    QCOMPARE(sent.size(), size_t{6});
+    auto position = [&](int code) {
+        return std::find(sent.begin(), sent.end(), code) - sent.begin();
+    };
+    QVERIFY(position(0xA0) < position(0xC0) && position(0xC0) < position(0x80));
+    QVERIFY(position(0xA5) < position(0xC5) && position(0xC5) < position(0x85));
+    QVERIFY(position(0xA5) < position(0x80));  // the second one started during the first's wait
+    QVERIFY(f->Check1->isChecked() && f->Check2->isChecked());
+    QVERIFY(!f->Check3->isChecked());
+    QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
+}
+
+void Form5SlotsTest::showSlotAndBackToLive_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<int>("code");
+    QTest::newRow("画像1") << 1 << 0xC0;
+    QTest::newRow("画像2") << 2 << 0xC4;
+    QTest::newRow("画像3") << 3 << 0xC8;
+    QTest::newRow("画像4") << 4 << 0xCC;
+}
+
+void Form5SlotsTest::showSlotAndBackToLive() {
+    QFETCH(int, slot);
+    QFETCH(int, code);
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    QVERIFY(!f->Command10->isEnabled());
+    f->Check2->setChecked(true);
+    rig.talvo.clearRecord();
+    f->showButton(slot)->click();
+    QCOMPARE(rig.talvo.commands().size(), size_t{1});
+    QCOMPARE(rig.talvo.commands()[0][0], uint8_t{0x17});
+    QCOMPARE(int(rig.talvo.commands()[0][1]), code);
+    QVERIFY(f->Command10->isEnabled());
+    // The marks are neither read nor changed.
+    QVERIFY(f->Check2->isChecked() && !f->Check1->isChecked());
+
+    f->Command10->click();
+    QCOMPARE(rig.talvo.commands().size(), size_t{2});
+    QCOMPARE(rig.talvo.commands()[1][1], uint8_t{0x80});
+    QVERIFY(!f->Command10->isEnabled());
+    QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
+}
+
+void Form5SlotsTest::saveWritesTheBitmap() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    const QString status = StatusText(*f);
+    QTemporaryDir dir;
+    rig.dialogs.answers.push_back(dir.filePath(QStringLiteral("shot.001.jpg")));
+    f->Command4_Click();
+
+    QCOMPARE(rig.dialogs.save_requests.size(), size_t{1});
+    const FileDialogRequest& request = rig.dialogs.save_requests[0];
+    QCOMPARE(request.title, QStringLiteral("ファイルを保存"));
+    QCOMPARE(request.folder, DocumentsFolder());
+    QCOMPARE(request.filter, QStringLiteral("24ﾋﾞｯﾄ ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)"));
+    QVERIFY(EncodesInCp932(request.title) && EncodesInCp932(request.filter));
+
+    const QString path = dir.filePath(QStringLiteral("shot.001.bmp"));
+    QCOMPARE(rig.program.capture.file_name, path);
+    const QByteArray bytes = ReadAll(path);
+    QCOMPARE(bytes.size(), 921654);
+    QCOMPARE(bytes.mid(22, 4), QByteArray::fromHex("20FEFFFF"));
+    QVERIFY(ShowsSimulatedPicture(path, rig, 480));
+    QCOMPARE(StatusText(*f), status);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+void Form5SlotsTest::cancelledSaveWritesNothing() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    const QString status = StatusText(*f);
+    f->Command4_Click();  // the script has no answer: the user cancels
+    QCOMPARE(rig.dialogs.save_requests.size(), size_t{1});
+    QVERIFY(rig.program.capture.file_name.isEmpty());
+    QCOMPARE(StatusText(*f), status);
+}
+
+void Form5SlotsTest::saveWithoutAnAcceptedPicture() {
+    Rig rig;
+    rig.talvo.capture.width = 0;
+    rig.talvo.capture.height = 0;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    QVERIFY(f->Command4->isEnabled());
+    QTemporaryDir dir;
+    rig.dialogs.answers.push_back(dir.filePath(QStringLiteral("shot")));
+    f->Command4_Click();
+    QVERIFY(rig.dialogs.save_requests.empty());
+    QVERIFY(QDir(dir.path()).isEmpty());
+    QCOMPARE(StatusText(*f), texts::kNothingToSave);
+    QVERIFY(ShowsOnlyCp932(*f));
+}
+
+void Form5SlotsTest::saveAfterARejectedSizeKeepsTheLastPicture() {
+    Rig rig;
+    rig.talvo.capture.width = 65;
+    rig.talvo.capture.height = 101;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    rig.talvo.capture.width = 0xFFFF;
+    rig.talvo.capture.height = 480;
+    f->Command2_Click();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kept.bmp"));
+    rig.dialogs.answers.push_back(path);
+    f->Command4_Click();
+    QCOMPARE(ReadAll(path).size(), 54 + 68 * 101 * 3);
+    QVERIFY(ShowsSimulatedPicture(path, rig, 101));
+}
+
+void Form5SlotsTest::saveOfAStoppedCapture() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    rig.talvo.capture.on_line_request = [f](int line) {
+        if (line == 3)
+            QMetaObject::invokeMethod(
+                f, [f] { f->Command3_Click(); }, Qt::QueuedConnection);
+    };
+    f->Command2_Click();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("stopped.bmp"));
+    rig.dialogs.answers.push_back(path);
+    f->Command4_Click();
+    QVERIFY(ShowsSimulatedPicture(path, rig, 4));
+}
+
+void Form5SlotsTest::saveOfAWidthNotAMultipleOf4() {
+    Rig rig;
+    rig.talvo.capture.width = 1001;
+    rig.talvo.capture.height = 110;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("wide.bmp"));
+    rig.dialogs.answers.push_back(path);
+    f->Command4_Click();
+    QCOMPARE(ReadAll(path).size(), 54 + 1004 * 110 * 3);
+    QVERIFY(ShowsSimulatedPicture(path, rig, 110));
+}
+
+void Form5SlotsTest::failedSaveSaysSoAndKeepsTheOldFile() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    const QString status = StatusText(*f);
+    QTemporaryDir dir;
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    WriteAll(plain, "an earlier file");
+    rig.dialogs.answers.push_back(plain + QStringLiteral("/shot.bmp"));
+    f->Command4_Click();
+    QCOMPARE(StatusText(*f), texts::kSaveFailed);
+    QCOMPARE(ReadAll(plain), QByteArray("an earlier file"));
+    QVERIFY(ShowsOnlyCp932(*f));
+
+    // A save that works afterwards takes the failure message back.
+    const QString good = dir.filePath(QStringLiteral("good.bmp"));
+    rig.dialogs.answers.push_back(good);
+    f->Command4_Click();
+    QCOMPARE(ReadAll(good).size(), 921654);
+    QCOMPARE(StatusText(*f), status);
+}
+
+QTEST_MAIN(Form5SlotsTest)
+#include "form5_slots_test.moc"
