@@ -122,6 +122,24 @@ class MainWindowTest : public QObject {
         QVERIFY(w.remoteWindow());
     }
 
+    void secondClickDuringALoadMakesNoSecondWindow() {
+        Rig rig;
+        MainWindow& w = rig.main();
+        // The timing window's load waits on ticks; a click meanwhile must wait its turn.
+        bool clicked_meanwhile = false;
+        QTimer::singleShot(0, &w, [&] {
+            clicked_meanwhile = true;
+            w.Command1_Click();
+        });
+        w.Command1_Click();
+        QVERIFY(clicked_meanwhile);
+        const auto tops = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(tops.begin(), tops.end(),
+                               [](QWidget* widget) { return qobject_cast<Form6*>(widget); }),
+                 1);
+        QVERIFY(w.timingWindow()->isVisible());
+    }
+
     void closingTheMainWindowClosesTheDeviceAndEveryWindow() {
         Rig rig;
         MainWindow& w = rig.main();
