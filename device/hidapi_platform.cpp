@@ -1,10 +1,146 @@
 #include "device/hidapi_platform.h"
 
-namespace talvo {
+#include <hidapi.h>
 
-HidapiPlatform::HidapiPlatform() = default;
-HidapiPlatform::~HidapiPlatform() = default;
-std::vector<std::string> HidapiPlatform::enumerate() { return {}; }
-std::unique_ptr<HidConnection> HidapiPlatform::open(const std::string&) { return nullptr; }
+#include <algorithm>
+#include <fstream>
+#include <limits>
+
+#include "device/report_descriptor.h"
+
+namespace talvo {
+namespace {
+
+// No descriptor is longer than this; the kernel refuses longer ones too.
+constexpr size_t kMaxDescriptorSize = 4096;
+
+#if HID_API_VERSION < HID_API_MAKE_VERSION(0, 14, 0) && defined(__linux__)
+// hidapi's path on Linux is the hidraw node (/dev/hidrawN); the kernel shows
+// the node's report descriptor, readable by everyone, under sysfs.
+std::optional<std::vector<uint8_t>> ReadSysfsDescriptor(const std::string& path) {
+    const std::string node = path.substr(path.find_last_of('/') + 1);
+    if (node.empty() || node == "." || node == "..") return std::nullopt;
+    std::ifstream file("/sys/class/hidraw/" + node + "/device/report_descriptor", std::ios::binary);
+    if (!file) return std::nullopt;
+    std::vector<uint8_t> bytes(kMaxDescriptorSize + 1);
+    file.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    const auto got = size_t(file.gcount());
+    if (got == 0 || got > kMaxDescriptorSize) return std::nullopt;
+    bytes.resize(got);
+    return bytes;
+}
+#endif
+
+class HidapiConnection : public HidConnection {
+  public:
+    HidapiConnection(hid_device* device, std::string path, std::optional<HidAttributes> attributes)
+        : device_(device), path_(std::move(path)), attributes_(attributes) {}
+    ~HidapiConnection() override { hid_close(device_); }
+    HidapiConnection(const HidapiConnection&) = delete;
+    HidapiConnection& operator=(const HidapiConnection&) = delete;
+
+    std::optional<HidAttributes> attributes() override { return attributes_; }
+
+    std::optional<HidCaps> capabilities() override {
+        const auto parsed = descriptor();
+        if (!parsed) return std::nullopt;
+        return longestReportLengths(*parsed);
+    }
+
+    bool writeReport(std::span<const uint8_t> report) override {
+        if (report.empty()) return false;
+        return hid_write(device_, report.data(), report.size()) == int(report.size());
+    }
+
+    ReadOutcome readReport(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) override {
+        if (buffer.empty()) return ReadOutcome::Failed;
+        const int wait = int(std::clamp<std::chrono::milliseconds::rep>(
+            timeout.count(), 0, std::numeric_limits<int>::max()));
+        // hidapi hands over a numbered report with its ID first, but the
+        // data of an unnumbered one alone: give it the ID 0 in front.
+        const bool numbered = descriptor() && descriptor()->uses_report_ids;
+        std::span<uint8_t> target = numbered ? buffer : buffer.subspan(1);
+        uint8_t spare = 0;  // a one-byte buffer still consumes one report
+        const int got = target.empty()
+                            ? hid_read_timeout(device_, &spare, 1, wait)
+                            : hid_read_timeout(device_, target.data(), target.size(), wait);
+        if (got < 0) return ReadOutcome::Failed;
+        if (got == 0) return ReadOutcome::TimedOut;
+        if (!numbered) buffer[0] = 0;
+        return ReadOutcome::Completed;
+    }
+
+  private:
+    // Read once per handle: the descriptor of an open interface cannot change.
+    const std::optional<ParsedDescriptor>& descriptor() {
+        if (!descriptor_read_) {
+            descriptor_read_ = true;
+            if (const auto bytes = readDescriptor()) parsed_ = parseReportDescriptor(*bytes);
+        }
+        return parsed_;
+    }
+
+    std::optional<std::vector<uint8_t>> readDescriptor() {
+#if HID_API_VERSION >= HID_API_MAKE_VERSION(0, 14, 0)
+        std::vector<uint8_t> bytes(HID_API_MAX_REPORT_DESCRIPTOR_SIZE);
+        const int got = hid_get_report_descriptor(device_, bytes.data(), bytes.size());
+        if (got <= 0) return std::nullopt;
+        bytes.resize(size_t(got));
+        return bytes;
+#elif defined(__linux__)
+        return ReadSysfsDescriptor(path_);
+#else
+        return std::nullopt;
+#endif
+    }
+
+    hid_device* device_;
+    [[maybe_unused]] std::string path_;  // only read where sysfs holds the descriptor
+    std::optional<HidAttributes> attributes_;
+    bool descriptor_read_ = false;
+    std::optional<ParsedDescriptor> parsed_;
+};
+
+HidAttributes AttributesFrom(const hid_device_info& info) {
+    return {info.vendor_id, info.product_id, info.release_number};
+}
+
+}  // namespace
+
+HidapiPlatform::HidapiPlatform() { hid_init(); }
+
+HidapiPlatform::~HidapiPlatform() { hid_exit(); }
+
+std::vector<std::string> HidapiPlatform::enumerate() {
+    known_.clear();
+    std::vector<std::string> paths;
+    hid_device_info* list = hid_enumerate(0, 0);
+    for (const hid_device_info* info = list; info; info = info->next) {
+        if (!info->path) continue;
+        std::string path = info->path;
+        if (known_.count(path)) continue;
+        known_.emplace(path, AttributesFrom(*info));
+        paths.push_back(std::move(path));
+    }
+    hid_free_enumeration(list);
+    return paths;
+}
+
+std::optional<HidAttributes> HidapiPlatform::attributesOf(const std::string& path) {
+    if (const auto it = known_.find(path); it != known_.end()) return it->second;
+    // A path that was not enumerated here: ask hidapi afresh.
+    std::optional<HidAttributes> found;
+    hid_device_info* list = hid_enumerate(0, 0);
+    for (const hid_device_info* info = list; info && !found; info = info->next)
+        if (info->path && path == info->path) found = AttributesFrom(*info);
+    hid_free_enumeration(list);
+    return found;
+}
+
+std::unique_ptr<HidConnection> HidapiPlatform::open(const std::string& path) {
+    hid_device* device = hid_open_path(path.c_str());
+    if (!device) return nullptr;
+    return std::make_unique<HidapiConnection>(device, path, attributesOf(path));
+}
 
 }  // namespace talvo

@@ -1,16 +1,29 @@
 #pragma once
 // HID access through hidapi (hidraw backend on Linux).
 
+#include <map>
+
 #include "device/hid_platform.h"
 
 namespace talvo {
 
 class HidapiPlatform : public HidPlatform {
-public:
+  public:
     HidapiPlatform();
     ~HidapiPlatform() override;
+    HidapiPlatform(const HidapiPlatform&) = delete;
+    HidapiPlatform& operator=(const HidapiPlatform&) = delete;
+
+    // Each interface once, in the order hidapi lists them; hidapi lists an
+    // interface once per top-level collection.
     std::vector<std::string> enumerate() override;
     std::unique_ptr<HidConnection> open(const std::string& path) override;
+
+  private:
+    std::optional<HidAttributes> attributesOf(const std::string& path);
+
+    // Identifiers of the interfaces seen by the last enumeration.
+    std::map<std::string, HidAttributes> known_;
 };
 
 }  // namespace talvo

@@ -1,0 +1,198 @@
+// The hidapi backend through the real libhidapi-hidraw, on hidraw nodes mocked
+// with umockdev. Runs under umockdev-wrapper.
+
+#include <QtTest>
+
+#include "device/device_link.h"
+#include "device/hidapi_platform.h"
+#include "sim/talvo_model.h"
+#include "tests/device/mock_hidraw.h"
+
+using namespace talvo;
+using namespace std::chrono_literals;
+using talvo::testing::MockHidraw;
+using talvo::testing::MockInterface;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes TalvoDescriptor() {
+    const auto bytes = sim::TalvoReportDescriptor();
+    return {bytes.begin(), bytes.end()};
+}
+
+// A keyboard-like interface with two collections, each with a report ID:
+// hidapi lists its node once per collection.
+Bytes NumberedDescriptor() {
+    return {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x85, 0x01, 0x75, 0x08, 0x95,
+            0x07, 0x81, 0x02, 0xC0, 0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85,
+            0x02, 0x75, 0x08, 0x95, 0x03, 0x81, 0x02, 0x91, 0x02, 0xC0};
+}
+
+MockInterface Talvo(const std::string& usb_name, const std::string& node) {
+    return {usb_name, node, kTalvoVendorId, kTalvoProductId, 0x0100, TalvoDescriptor()};
+}
+
+// Same maker, another product.
+MockInterface OtherProduct(const std::string& usb_name, const std::string& node) {
+    return {usb_name, node, kTalvoVendorId, 0x0003, 0x0210, NumberedDescriptor()};
+}
+
+}  // namespace
+
+class HidapiPlatformTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase() {
+        QVERIFY2(MockHidraw::available(), "run this test under umockdev-wrapper");
+    }
+
+    // libudev lists the nodes in the order of their sysfs paths, so the USB
+    // device names decide which interface comes first.
+    void findsTheTalvoInEitherOrder_data() {
+        QTest::addColumn<bool>("talvoFirst");
+        QTest::newRow("TALVO-4 listed first") << true;
+        QTest::newRow("TALVO-4 listed second") << false;
+    }
+    void findsTheTalvoInEitherOrder() {
+        QFETCH(bool, talvoFirst);
+        MockHidraw bed;
+        const std::string talvo = bed.add(Talvo(talvoFirst ? "1-1" : "1-2", "hidraw0"));
+        const std::string other = bed.add(OtherProduct(talvoFirst ? "1-2" : "1-1", "hidraw1"));
+
+        HidapiPlatform platform;
+        const std::vector<std::string> expectedOrder =
+            talvoFirst ? std::vector{talvo, other} : std::vector{other, talvo};
+        QCOMPARE(platform.enumerate(), expectedOrder);
+
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        QVERIFY(link.DeviceFound);
+        QCOMPARE(link.DevicePath, talvo);
+        QCOMPARE(link.DeviceCapabilities.InputReportByteLength, 65);
+        QCOMPARE(link.DeviceCapabilities.OutputReportByteLength, 9);
+        // Two handles on the TALVO-4, both still open; the other product
+        // was opened only if it came first, and closed again.
+        QTRY_COMPARE(bed.opens(talvo), 2);
+        QCOMPARE(bed.openHandles(talvo), 2);
+        QCOMPARE(bed.opens(other), talvoFirst ? 0 : 1);
+        QCOMPARE(bed.openHandles(other), 0);
+
+        link.CloseDevice();
+        QCOMPARE(bed.openHandles(talvo), 0);
+    }
+
+    void noTalvoPresent() {
+        MockHidraw bed;
+        const std::string other = bed.add(OtherProduct("1-1", "hidraw0"));
+        HidapiPlatform platform;
+        DeviceLink link(platform);
+        QVERIFY(!link.FindDevice());
+        QCOMPARE(link.DeviceCapabilities.InputReportByteLength, 0);
+        QTRY_COMPARE(bed.opens(other), 1);
+        QCOMPARE(bed.openHandles(other), 0);
+    }
+
+    // hidapi lists a node once per top-level collection; the interface is
+    // still one candidate.
+    void eachInterfaceListedOnce() {
+        MockHidraw bed;
+        const std::string other = bed.add(OtherProduct("1-1", "hidraw0"));
+        const std::string talvo = bed.add(Talvo("1-2", "hidraw1"));
+        HidapiPlatform platform;
+        QCOMPARE(platform.enumerate(), (std::vector{other, talvo}));
+    }
+
+    void attributesComeFromTheUsbDevice() {
+        MockHidraw bed;
+        const std::string other = bed.add(OtherProduct("1-1", "hidraw0"));
+        HidapiPlatform platform;
+        // Opened without enumerating first: the identifiers are looked up.
+        const auto connection = platform.open(other);
+        QVERIFY(connection);
+        const auto attributes = connection->attributes();
+        QVERIFY(attributes);
+        QCOMPARE(attributes->VendorID, kTalvoVendorId);
+        QCOMPARE(attributes->ProductID, 0x0003);
+        QCOMPARE(attributes->VersionNumber, 0x0210);
+        const auto caps = connection->capabilities();
+        QVERIFY(caps);
+        QCOMPARE(caps->InputReportByteLength, 8);
+        QCOMPARE(caps->OutputReportByteLength, 4);
+    }
+
+    void missingNodeCannotBeOpened() {
+        MockHidraw bed;
+        bed.add(Talvo("1-1", "hidraw0"));
+        HidapiPlatform platform;
+        QVERIFY(!platform.open("/dev/hidraw7"));
+    }
+
+    void noDescriptorNoCapabilities() {
+        MockHidraw bed;
+        MockInterface bare = Talvo("1-1", "hidraw0");
+        bare.descriptor.clear();
+        const std::string node = bed.add(bare);
+        HidapiPlatform platform;
+        const auto connection = platform.open(node);
+        QVERIFY(connection);
+        QVERIFY(!connection->capabilities());
+    }
+
+    void commandReportReachesTheNode() {
+        MockHidraw bed;
+        const std::string talvo = bed.add(Talvo("1-1", "hidraw0"));
+        HidapiPlatform platform;
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        // Bytes a terminal would translate or swallow must arrive untouched.
+        link.SendCommand(0x13, 0x0A, 0x0D, 0x11, 0x7F, 0x03, 0x04, 0xFF);
+        QTRY_COMPARE(bed.writes(talvo).size(), size_t(1));
+        QCOMPARE(bed.writes(talvo).front(),
+                 (Bytes{0x00, 0x13, 0x0A, 0x0D, 0x11, 0x7F, 0x03, 0x04, 0xFF}));
+    }
+
+    // The TALVO-4 uses no report IDs: hidapi hands over the data alone, the
+    // link puts ID 0 in front of it.
+    void unnumberedReportGetsIdZero() {
+        MockHidraw bed;
+        const std::string talvo = bed.add(Talvo("1-1", "hidraw0"));
+        HidapiPlatform platform;
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        Bytes report(64);
+        for (size_t i = 0; i < report.size(); ++i) report[i] = uint8_t(0x80 + i);
+        QVERIFY(bed.feed(talvo, report));
+        link.ReadResponse();
+        QCOMPARE(link.ResponseBuffer.size(), size_t(65));
+        QCOMPARE(link.ResponseBuffer[0], 0);
+        for (size_t i = 0; i < report.size(); ++i) QCOMPARE(link.ResponseBuffer[i + 1], report[i]);
+    }
+
+    void numberedReportKeepsItsId() {
+        MockHidraw bed;
+        const std::string node = bed.add(OtherProduct("1-1", "hidraw0"));
+        HidapiPlatform platform;
+        const auto connection = platform.open(node);
+        QVERIFY(connection);
+        QVERIFY(bed.feed(node, Bytes{0x02, 0x31, 0x32, 0x33}));
+        Bytes buffer(6, 0xEE);
+        QCOMPARE(connection->readReport(buffer, 1000ms), ReadOutcome::Completed);
+        QCOMPARE(buffer, (Bytes{0x02, 0x31, 0x32, 0x33, 0xEE, 0xEE}));
+    }
+
+    void silentNodeTimesOut() {
+        MockHidraw bed;
+        const std::string talvo = bed.add(Talvo("1-1", "hidraw0"));
+        HidapiPlatform platform;
+        const auto connection = platform.open(talvo);
+        QVERIFY(connection);
+        Bytes buffer(65, 0xEE);
+        QCOMPARE(connection->readReport(buffer, 20ms), ReadOutcome::TimedOut);
+        QCOMPARE(buffer, Bytes(65, 0xEE));
+    }
+};
+
+QTEST_GUILESS_MAIN(HidapiPlatformTest)
+#include "hidapi_platform_test.moc"

@@ -1,0 +1,206 @@
+// Kept free of Qt: glib's headers and Qt's keyword macros do not mix.
+#include "tests/device/mock_hidraw.h"
+
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
+#include <umockdev.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace talvo::testing {
+namespace {
+
+struct HandlerContext {
+    MockHidraw* bed;
+    std::string node;
+};
+
+std::string Hex4(uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04x", value);
+    return text;
+}
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), ::toupper);
+    return text;
+}
+
+void OnConnected(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer data) {
+    auto* context = static_cast<HandlerContext*>(data);
+    context->bed->recordOpen(context->node);
+}
+
+gboolean OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
+    auto* context = static_cast<HandlerContext*>(data);
+    UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
+    const auto length = size_t(std::max(buffer->data_len, 0));
+    context->bed->recordWrite(context->node,
+                              std::vector<uint8_t>(buffer->data, buffer->data + length));
+    umockdev_ioctl_client_complete(client, glong(length), 0);
+    return TRUE;
+}
+
+// What a hidraw node answers about its report descriptor; hidapi asks for the
+// size when it opens a node, to make sure it is a hidraw node at all.
+gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
+    auto* context = static_cast<HandlerContext*>(data);
+    const std::vector<uint8_t> descriptor = context->bed->descriptorOf(context->node);
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    const gulong request = umockdev_ioctl_client_get_request(client);
+    if (request == HIDIOCGRDESCSIZE) {
+        UMockdevIoctlData* size = umockdev_ioctl_data_resolve(arg, 0, sizeof(int), nullptr);
+        if (!size) return FALSE;
+        const int value = int(descriptor.size());
+        std::memcpy(size->data, &value, sizeof value);
+        g_object_unref(size);
+        umockdev_ioctl_client_complete(client, 0, 0);
+        return TRUE;
+    }
+    if (request == HIDIOCGRDESC) {
+        UMockdevIoctlData* target =
+            umockdev_ioctl_data_resolve(arg, 0, sizeof(hidraw_report_descriptor), nullptr);
+        if (!target) return FALSE;
+        hidraw_report_descriptor answer{};
+        answer.size = uint32_t(std::min(descriptor.size(), sizeof answer.value));
+        std::copy_n(descriptor.begin(), answer.size, answer.value);
+        std::memcpy(target->data, &answer, sizeof answer);
+        g_object_unref(target);
+        umockdev_ioctl_client_complete(client, 0, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void FreeContext(gpointer data, GClosure*) { delete static_cast<HandlerContext*>(data); }
+
+void Connect(UMockdevIoctlBase* handler, const char* signal, GCallback callback,
+             HandlerContext* context, bool owns) {
+    g_signal_connect_data(handler, signal, callback, context, owns ? FreeContext : nullptr,
+                          GConnectFlags(0));
+}
+
+}  // namespace
+
+MockHidraw::MockHidraw() : testbed_(umockdev_testbed_new()) {}
+
+MockHidraw::~MockHidraw() {
+    for (UMockdevIoctlBase* handler : handlers_) g_object_unref(handler);
+    g_object_unref(testbed_);
+}
+
+bool MockHidraw::available() {
+    const char* preload = std::getenv("LD_PRELOAD");
+    return preload && std::strstr(preload, "libumockdev-preload");
+}
+
+std::string MockHidraw::add(const MockInterface& interface) {
+    const std::string vendor = Hex4(interface.vendor);
+    const std::string product = Hex4(interface.product);
+    gchar* usb = umockdev_testbed_add_device(
+        testbed_, "usb", interface.usb_name.c_str(), nullptr, "idVendor", vendor.c_str(),
+        "idProduct", product.c_str(), "bcdDevice", Hex4(interface.release).c_str(), "manufacturer",
+        "Mock", "product", "Mock HID", nullptr, "DEVTYPE", "usb_device", nullptr);
+    const std::string interface_name = interface.usb_name + ":1.0";
+    gchar* usb_interface = umockdev_testbed_add_device(testbed_, "usb", interface_name.c_str(), usb,
+                                                       "bInterfaceNumber", "00", nullptr, "DEVTYPE",
+                                                       "usb_interface", nullptr);
+    const std::string hid_name =
+        "0003:" + Upper(vendor) + ":" + Upper(product) + "." + Hex4(uint16_t(handlers_.size() + 1));
+    const std::string hid_id = "0003:0000" + Upper(vendor) + ":0000" + Upper(product);
+    gchar* hid = umockdev_testbed_add_device(testbed_, "hid", hid_name.c_str(), usb_interface,
+                                             nullptr, "HID_ID", hid_id.c_str(), "HID_NAME",
+                                             "Mock HID", "HID_UNIQ", "", nullptr);
+    if (!interface.descriptor.empty()) {
+        std::vector<uint8_t> bytes = interface.descriptor;
+        umockdev_testbed_set_attribute_binary(testbed_, hid, "report_descriptor", bytes.data(),
+                                              gint(bytes.size()));
+    }
+
+    // A node described this way is backed by a PTY, so the test can feed it.
+    const std::string node = "/dev/" + interface.hidraw_node;
+    const std::string record =
+        std::string("P: ") + (hid + std::strlen("/sys")) + "/hidraw/" + interface.hidraw_node +
+        "\nN: " + interface.hidraw_node + "\nE: DEVNAME=" + node +
+        "\nE: SUBSYSTEM=hidraw\nA: dev=243:" + std::to_string(handlers_.size()) +
+        "\nL: device=../../../" + hid_name + "\n";
+    umockdev_testbed_add_from_string(testbed_, record.c_str(), nullptr);
+    g_free(usb);
+    g_free(usb_interface);
+    g_free(hid);
+
+    {
+        std::lock_guard lock(mutex_);
+        nodes_[node].descriptor = interface.descriptor;
+    }
+    UMockdevIoctlBase* handler = umockdev_ioctl_base_new();
+    auto* context = new HandlerContext{this, node};
+    Connect(handler, "client-connected", G_CALLBACK(OnConnected), context, true);
+    Connect(handler, "handle-ioctl", G_CALLBACK(OnIoctl), context, false);
+    Connect(handler, "handle-write", G_CALLBACK(OnWrite), context, false);
+    umockdev_testbed_attach_ioctl(testbed_, node.c_str(), handler, nullptr);
+    handlers_.push_back(handler);
+    // umockdev may hold the PTY's own end open; only the program's count.
+    baseline_[node] = 0;
+    baseline_[node] = openHandles(node);
+    return node;
+}
+
+int MockHidraw::opens(const std::string& node) const {
+    std::lock_guard lock(mutex_);
+    const auto it = nodes_.find(node);
+    return it == nodes_.end() ? 0 : it->second.opens;
+}
+
+std::string MockHidraw::ptyOf(const std::string& node) const {
+    std::error_code error;
+    const auto target = std::filesystem::read_symlink(
+        std::string(umockdev_testbed_get_root_dir(testbed_)) + node, error);
+    return error ? std::string() : target.string();
+}
+
+int MockHidraw::openHandles(const std::string& node) const {
+    const std::string terminal = ptyOf(node);
+    if (terminal.empty()) return -1;
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const auto target = std::filesystem::read_symlink(entry.path(), error);
+        if (!error && target == terminal) ++count;
+    }
+    return count - baseline_.at(node);
+}
+
+std::vector<std::vector<uint8_t>> MockHidraw::writes(const std::string& node) const {
+    std::lock_guard lock(mutex_);
+    const auto it = nodes_.find(node);
+    return it == nodes_.end() ? std::vector<std::vector<uint8_t>>{} : it->second.writes;
+}
+
+bool MockHidraw::feed(const std::string& node, std::span<const uint8_t> bytes) {
+    const int fd = umockdev_testbed_get_dev_fd(testbed_, node.c_str());
+    return fd >= 0 && write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+}
+
+void MockHidraw::recordOpen(const std::string& node) {
+    std::lock_guard lock(mutex_);
+    ++nodes_[node].opens;
+}
+
+void MockHidraw::recordWrite(const std::string& node, std::vector<uint8_t> bytes) {
+    std::lock_guard lock(mutex_);
+    nodes_[node].writes.push_back(std::move(bytes));
+}
+
+std::vector<uint8_t> MockHidraw::descriptorOf(const std::string& node) const {
+    std::lock_guard lock(mutex_);
+    const auto it = nodes_.find(node);
+    return it == nodes_.end() ? std::vector<uint8_t>{} : it->second.descriptor;
+}
+
+}  // namespace talvo::testing

@@ -1,0 +1,71 @@
+#pragma once
+// USB HID interfaces mocked in sysfs and /dev with umockdev, deep enough for
+// the real libhidapi-hidraw: USB device, interface, HID device (identifiers in
+// its uevent, report descriptor in sysfs) and a hidraw node. The node answers
+// hidraw's descriptor ioctls; opens and writes are recorded, open handles
+// counted, and input can be fed to the node as a byte stream.
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+struct _UMockdevTestbed;
+struct _UMockdevIoctlBase;
+
+namespace talvo::testing {
+
+struct MockInterface {
+    std::string usb_name;     // USB device name; the enumeration order follows it
+    std::string hidraw_node;  // e.g. "hidraw0"
+    uint16_t vendor = 0;
+    uint16_t product = 0;
+    uint16_t release = 0;
+    std::vector<uint8_t> descriptor;  // empty: no report descriptor in sysfs
+};
+
+class MockHidraw {
+  public:
+    MockHidraw();
+    ~MockHidraw();
+    MockHidraw(const MockHidraw&) = delete;
+    MockHidraw& operator=(const MockHidraw&) = delete;
+
+    // True when the umockdev preload library is active in this process.
+    static bool available();
+
+    // Returns the node's path, "/dev/<hidraw_node>".
+    std::string add(const MockInterface& interface);
+
+    // How often the program opened the node, and how many of its handles on
+    // it are open now.
+    int opens(const std::string& node) const;
+    int openHandles(const std::string& node) const;
+    std::vector<std::vector<uint8_t>> writes(const std::string& node) const;
+    // Queues bytes for the program's next reads of the node.
+    bool feed(const std::string& node, std::span<const uint8_t> bytes);
+
+    // Called from umockdev's worker thread.
+    void recordOpen(const std::string& node);
+    void recordWrite(const std::string& node, std::vector<uint8_t> bytes);
+    std::vector<uint8_t> descriptorOf(const std::string& node) const;
+
+  private:
+    std::string ptyOf(const std::string& node) const;
+
+    struct NodeRecord {
+        int opens = 0;
+        std::vector<std::vector<uint8_t>> writes;
+        std::vector<uint8_t> descriptor;
+    };
+
+    _UMockdevTestbed* testbed_;
+    std::vector<_UMockdevIoctlBase*> handlers_;
+    mutable std::mutex mutex_;
+    std::map<std::string, NodeRecord> nodes_;
+    std::map<std::string, int> baseline_;
+};
+
+}  // namespace talvo::testing
