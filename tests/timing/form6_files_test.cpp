@@ -10,7 +10,6 @@
 
 using namespace talvo;
 using namespace talvo::testing;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -94,6 +93,7 @@ class Form6FilesTest : public QObject {
         QVERIFY(WriteFile(path, file));
         rig.dialogs.answers.push_back(path);
         const auto device_before = rig.talvo.timing.block();
+        TickLog log(rig);
         rig.talvo.clearRecord();
         f->Command2_Click();
 
@@ -111,7 +111,7 @@ class Form6FilesTest : public QObject {
         const auto& device = rig.talvo.timing.block();
         for (size_t i = 0; i < 76; ++i) QCOMPARE(int(device[i]), int(i));
         for (size_t i = 76; i < 80; ++i) QCOMPARE(device[i], device_before[i]);
-        QVERIFY(ShortestGap(rig, 0x11) >= 2ms);  // three ticks after each group
+        QVERIFY(log.fewestTicksBetween(0x11) >= 3);  // three ticks after each group
 
         QCOMPARE(BarValue(f, "h2pos"), 4 * 256 + 2);
         QCOMPARE(f->h2pos_txt->text(), QStringLiteral("1026"));

@@ -13,7 +13,6 @@
 
 using namespace talvo;
 using namespace talvo::testing;
-using namespace std::chrono_literals;
 
 Q_DECLARE_METATYPE(talvo::CommandArray)
 
@@ -203,6 +202,8 @@ class Form6Test : public QObject {
         Rig rig;
         rig.talvo.timing.setBase(0x31);
         rig.talvo.timing.setPage(0x77);
+        rig.main();
+        TickLog log(rig);
         Form6* f = OpenTiming(rig);
         QVERIFY(f);
         const auto sent = rig.talvo.commands();
@@ -217,7 +218,7 @@ class Form6Test : public QObject {
             QCOMPARE(read[3], uint8_t(0x77));
         }
         // Each read is followed by a wait of three 1 ms ticks.
-        QVERIFY(ShortestGap(rig, 0x10) >= 2ms);
+        QVERIFY(log.fewestTicksBetween(0x10) >= 3);
         const TimingState& timing = rig.program.timing;
         QCOMPARE(timing.timing_base, uint8_t(0x31));
         QCOMPARE(timing.timing_page, uint8_t(0x77));

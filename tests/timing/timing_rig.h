@@ -3,7 +3,7 @@
 
 #include <QScrollBar>
 #include <QStyleOptionSlider>
-#include <chrono>
+#include <QTimer>
 #include <vector>
 
 #include "tests/support/rig.h"
@@ -40,19 +40,37 @@ inline CommandArray GroupReport(uint8_t code, const TimingState& timing, int k) 
             image[size_t(k + 3)]};
 }
 
-// Shortest time between consecutive reports of `code`.
-inline std::chrono::microseconds ShortestGap(const Rig& rig, uint8_t code) {
-    std::chrono::microseconds shortest = std::chrono::hours(1);
-    const sim::RecordedReport* previous = nullptr;
-    for (const auto& report : rig.talvo.reports()) {
-        if (report.command()[0] != code) continue;
-        if (previous)
-            shortest = std::min(shortest, std::chrono::duration_cast<std::chrono::microseconds>(
-                                              report.time - previous->time));
-        previous = &report;
+// Counts the main window's ticks and notes the count at every report, so
+// that the waits between reports can be checked without timing anything.
+class TickLog {
+  public:
+    explicit TickLog(Rig& rig) : rig_(rig) {
+        QObject::connect(rig.main().Timer1, &QTimer::timeout, &context_, [this] { ++ticks_; });
+        rig.talvo.on_report = [this](const sim::RecordedReport& report) {
+            seen_.push_back({report.command()[0], ticks_});
+        };
     }
-    return shortest;
-}
+    ~TickLog() { rig_.talvo.on_report = nullptr; }
+
+    // Fewest ticks between two consecutive reports of `code`; -1 if fewer
+    // than two were sent.
+    int fewestTicksBetween(uint8_t code) const {
+        int fewest = -1, previous = -1;
+        for (const auto& [sent_code, ticks] : seen_) {
+            if (sent_code != code) continue;
+            if (previous >= 0 && (fewest < 0 || ticks - previous < fewest))
+                fewest = ticks - previous;
+            previous = ticks;
+        }
+        return fewest;
+    }
+
+  private:
+    Rig& rig_;
+    QObject context_;
+    int ticks_ = 0;
+    std::vector<std::pair<uint8_t, int>> seen_;
+};
 
 // Where a part of a scroll bar (arrow, track) lies, as the bar's style draws it.
 inline QPoint PartOf(const QScrollBar* bar, QStyle::SubControl part) {
