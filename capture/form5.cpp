@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -82,6 +83,14 @@ void Form5::buildControls() {
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(TwipsRect(1200, 5520, 7455, 615));
     Text1->setFont(UiFont(12));
+    // Two lines of 12 pt only just fit the box: no room for margins, and a
+    // long line wraps instead of hiding behind a horizontal scroll bar.
+    Text1->document()->setDocumentMargin(1);
+    Text1->setFrameShape(QFrame::Box);
+    Text1->setLineWidth(1);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Text1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Describe(Text1, QStringLiteral("状態"), QStringLiteral("キャプチャーの状態とメッセージ"));
 
     Command1 = MakeButton(this, QStringLiteral("Command1"), texts::kRecord,

@@ -85,6 +85,7 @@ class Form5CaptureTest : public QObject {
     void screenMatchesPlottedPoints();
     void closingDuringCaptureEndsItFirst();
     void silentDeviceEndsTheCapture();
+    void closingTheMainWindowEndsCaptureAndRecWaits();
     void pictureOutlivesTheWindow();
 };
 
@@ -484,6 +485,25 @@ void Form5CaptureTest::silentDeviceEndsTheCapture() {
     QVERIFY(f->Command2->isEnabled());
     QVERIFY(HoldsPattern(rig, 0, 2));
     QVERIFY(ShowsOnlyCp932(*f));
+}
+
+void Form5CaptureTest::closingTheMainWindowEndsCaptureAndRecWaits() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    rig.talvo.capture.on_line_request = [&](int line) {
+        if (line == 5) Ask(&rig.main(), [&] { rig.main().close(); });
+    };
+    f->Command2_Click();
+    QVERIFY(ProgramEnding());
+    QCOMPARE(rig.talvo.capture.linesRequested(), 6);
+
+    // A recording that waits on ticks returns too, with the timer stopped.
+    Rig second;
+    Form5* g = OpenCaptureWindow(second);
+    g->Timer1->stop();
+    Ask(&second.main(), [&] { second.main().close(); });
+    g->Command1_Click();
+    QCOMPARE(second.talvo.capture.slotCodes().back().code, uint8_t{0xA0});
 }
 
 void Form5CaptureTest::pictureOutlivesTheWindow() {
