@@ -36,6 +36,8 @@ constexpr int kRowHeight = 17;
 constexpr int kTextX = 200;
 constexpr int kTextWidth = 41;
 constexpr double kFontPoints = 9;
+// The longest captions ("ph1size") only fit before their bars a size smaller.
+constexpr double kLabelPoints = 8.25;
 
 const FrameLayout& LayoutOf(TimingFrame frame) {
     for (const FrameLayout& layout : kFrames)
@@ -96,8 +98,8 @@ void Form6::buildRow(int index, QGroupBox* frame) {
 
     auto* label = new QLabel(caption, frame);
     label->setObjectName(QStringLiteral("Label%1").arg(index + 1));
-    label->setGeometry(8, y, bar_x - 12, kRowHeight);
-    label->setFont(UiFont(kFontPoints));
+    label->setGeometry(4, y, bar_x - 6, kRowHeight);
+    label->setFont(UiFont(kLabelPoints));
     Describe(label, caption, caption + QStringLiteral("の名前"));
 
     auto* bar = new QScrollBar(Qt::Horizontal, frame);
