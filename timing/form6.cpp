@@ -53,14 +53,18 @@ bool Form6::pause() {
 void Form6::Form_Load() {
     DeviceLink& link = program_.link;
     TimingState& timing = program_.timing;
+    // While another sequence (a ROM write) holds the device, every report
+    // would be dropped and every answer read as zeros.
+    if (link.heldExclusively()) {
+        keepOffTheBlock();
+        return;
+    }
     SetTimingMode(link.CommandBytes, true);
     sendAndRead();
     timing.timing_base = link.ResponseBuffer[1];
     timing.timing_page = link.ResponseBuffer[2];
     if (!TimingBlockReachable(timing.timing_base)) {
-        // Nothing of the block can be addressed: bars stay at 0, out of reach.
-        for (QScrollBar* b : bars_) b->setEnabled(false);
-        Command2->setEnabled(false);
+        keepOffTheBlock();
         return;
     }
     for (int offset = 0; offset <= kLastTimingAddressOffset; offset += kReadLength) {
@@ -70,7 +74,14 @@ void Form6::Form_Load() {
             timing.timing_image[size_t(offset + i)] = link.ResponseBuffer[size_t(1 + i)];
         if (!pause()) return;
     }
+    block_usable_ = true;
     setBarsFromImage();
+}
+
+void Form6::keepOffTheBlock() {
+    // Bars stay at 0, out of reach, and nothing is loaded into the device.
+    for (QScrollBar* b : bars_) b->setEnabled(false);
+    Command2->setEnabled(false);
 }
 
 void Form6::Form_Unload() {
@@ -93,8 +104,14 @@ void Form6::ParameterChange(int index) {
     text_boxes_[size_t(index)]->setText(QString::number(value));
 
     TimingState& timing = program_.timing;
-    if (unloaded_ || !TimingBlockReachable(timing.timing_base)) return;
+    if (unloaded_ || !block_usable_) return;
     if (StandsForValueAboveRange(timing.timing_image, parameter, value)) return;
+    if (program_.link.heldExclusively()) {
+        // The write would be dropped; the bar goes back to what the device
+        // holds, so that bar, image and device keep agreeing.
+        bars_[size_t(index)]->setValue(BarValue(timing.timing_image, parameter));
+        return;
+    }
     if (!StoreValue(timing.timing_image, parameter, value)) return;
 
     CommandArray& bytes = program_.link.CommandBytes;
@@ -115,11 +132,11 @@ void Form6::Command1_Click() {
 }
 
 void Form6::Command2_Click() {
-    if (!TimingBlockReachable(program_.timing.timing_base)) return;
+    if (!block_usable_ || program_.link.heldExclusively()) return;
     QPointer<Form6> self(this);
     const QString path = program_.dialogs.getOpenFileName(
         this, {kLoadTitle, DocumentsFolder(), QString(), QString()});
-    if (!self || unloaded_ || ProgramEnding()) return;
+    if (!self || unloaded_ || ProgramEnding() || program_.link.heldExclusively()) return;
 
     TimingState& timing = program_.timing;
     // A cancelled dialog still writes the image as it stands; a file that

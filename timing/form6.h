@@ -49,6 +49,8 @@ class Form6 : public QWidget {
     void bindRows();
 
     void Form_Load();
+    // Leaves the block alone for the rest of this window's life.
+    void keepOffTheBlock();
     void Form_Unload();
     void ParameterChange(int index);
     void setBarsFromImage();
@@ -60,6 +62,8 @@ class Form6 : public QWidget {
 
     Program& program_;
     bool unloaded_ = false;
+    // The block was read back and may be written.
+    bool block_usable_ = false;
     std::array<QScrollBar*, kTimingParameters.size()> bars_{};
     std::array<QLineEdit*, kTimingParameters.size()> text_boxes_{};
 };

@@ -439,6 +439,39 @@ class Form6Test : public QObject {
         QVERIFY(!f || !f->isVisible());
     }
 
+    // A ROM write holds the device and drops every other report meanwhile.
+    void nothingIsLostWhileAnotherSequenceHoldsTheDevice() {
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        rig.talvo.clearRecord();
+        const TimingImage before = rig.program.timing.timing_image;
+        {
+            DeviceLink::Exclusive rom_write(rig.link);
+            f->h2pos->setValue(600);
+            QCOMPARE(f->h2pos->value(), 148);  // back where the device has it
+            QCOMPARE(f->h2pos_txt->text(), QStringLiteral("148"));
+            rig.dialogs.answers.push_back(QStringLiteral("unused.bin"));
+            f->Command2_Click();
+            QVERIFY(rig.dialogs.open_requests.empty());
+            QCOMPARE(rig.program.timing.timing_image, before);
+            QCOMPARE(rig.link.heldOffCount(), 0);  // nothing was even tried
+        }
+        f->h2pos->setValue(600);
+        QCOMPARE(SentWithCode(rig, 0x11).size(), size_t(1));
+        QVERIFY(f->close());
+        QTRY_VERIFY(!rig.main().timingWindow());
+
+        // Opened while the device is held, the window stays off the block.
+        DeviceLink::Exclusive rom_write(rig.link);
+        rig.talvo.clearRecord();
+        f = OpenTiming(rig);
+        QCOMPARE(rig.link.heldOffCount(), 0);
+        QVERIFY(!f->h2pos->isEnabled());
+        QCOMPARE(f->h2pos_txt->text(), QStringLiteral("000"));
+        f->h2pos->setValue(7);
+        QCOMPARE(rig.link.heldOffCount(), 0);
+    }
+
     void baseBeyondOneAddressByte_data() {
         QTest::addColumn<int>("base");
         QTest::addColumn<bool>("usable");
