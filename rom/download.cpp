@@ -6,6 +6,7 @@
 
 #include "app/program.h"
 #include "app/ticks.h"
+#include "rom/repaint_pacer.h"
 #include "rom/rom_file.h"
 #include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
@@ -119,10 +120,13 @@ bool Download::transfer(RomFile& file, const WritePlan& plan) {
     send(WriteStartCommand(address_, plan.transfer_length));
     // The device takes every report after the write start as data until it
     // has L bytes, so nothing may be read or sent in between.
+    RepaintPacer pacer(status_);
     for (int32_t offset = 0; offset < plan.transfer_length; offset += kBytesPerReport) {
         const ReportData data = file.next();
         show(texts::ProgressText(offset));
+        pacer.beforePass();
         if (!pass()) return false;
+        pacer.afterPass();
         send(data);
     }
     return true;

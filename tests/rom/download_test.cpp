@@ -218,6 +218,7 @@ class DownloadTest : public QObject {
               << "Download End"
               << "check sum start" << rom::texts::VerdictText(Sum(file), Sum(file));
         QCOMPARE(texts.texts, shown);
+        QVERIFY(rig.main.Text1->updatesEnabled());  // the progress repaints were paced only
 
         const auto& rom = rig.talvo.rom;
         QCOMPARE(Bytes(rom.range(kAt, length)), Bytes(file));
@@ -349,6 +350,7 @@ class DownloadTest : public QObject {
         rig.main().Command10_Click();
         QVERIFY(ProgramEnding());
         QTEST(rig.main().Text1->text(), "last_text");
+        QVERIFY(rig.main().Text1->updatesEnabled());
         QCOMPARE(rig.talvo.rom.checksumRequests(), close_at_report > 5004 ? 1 : 0);
     }
 };
