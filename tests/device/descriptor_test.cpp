@@ -386,16 +386,7 @@ class DescriptorTest : public QObject {
                                           kEnd, kAppCollection, ReportId(7), kFeature, kEnd}));
         QVERIFY(later && later->uses_report_ids);
     }
-
-    void longestOverAllCollections() {
-        ParsedDescriptor parsed;
-        parsed.collections = {{1, 2, {9, 0, 3}}, {1, 6, {4, 20, 0}}, {0xFF00, 1, {0, 7, 2}}};
-        const HidCaps longest = longestReportLengths(parsed);
-        QCOMPARE(longest.InputReportByteLength, 9);
-        QCOMPARE(longest.OutputReportByteLength, 20);
-        QCOMPARE(longest.FeatureReportByteLength, 3);
-    }
 };
 
-QTEST_MAIN(DescriptorTest)
+QTEST_GUILESS_MAIN(DescriptorTest)
 #include "descriptor_test.moc"
