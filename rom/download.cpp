@@ -17,10 +17,10 @@ namespace {
 using namespace rom;
 
 // A device that never reports its sum ready (one pulled out, or one that
-// lost the checksum request) must not hold the tool for ever. Summing 1 MiB
-// of flash takes the device well under a second; five seconds leave room for
-// a slow part, and a device that stopped answering at all (each read then
-// waits its full second) ends within six.
+// lost the checksum request) must not hold the tool for ever. A working
+// device sums at most 1 MiB of its own flash; five seconds of polls leave a
+// slow part ample room, and a device that stopped answering at all (each
+// read then waits its full second) ends within six.
 constexpr std::chrono::seconds kChecksumWait{5};
 
 // Set while a write runs: the events it handles could start a second one,

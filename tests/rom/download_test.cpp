@@ -273,6 +273,25 @@ class DownloadTest : public QObject {
                      .arg(rom::texts::Hex(rom_sum), rom::texts::Hex(Sum(file))));
     }
 
+    // Emptied while it was being written: the verify still covers the 100
+    // bytes written, instead of passing on a sum of nothing.
+    void fileEmptiedDuringTheWriteFailsTheVerify() {
+        QTemporaryDir dir;
+        const QByteArray file = Pattern(100);
+        const QString path = WriteFile(dir, file);
+        Rig rig;
+        rig.talvo.on_report = [&](const sim::RecordedReport&) {
+            if (rig.talvo.rom.inDataPhase()) QFile::resize(path, 0);
+        };
+        rig.dialogs.answers.push_back(path);
+        rig.main().Command10_Click();
+        const QString verdict = rig.main().Text1->text();
+        QVERIFY2(verdict.startsWith(QLatin1String("Write error  rom=")) &&
+                     verdict.endsWith(QLatin1String(" file=0")),
+                 qPrintable(verdict));
+        QCOMPARE(Bytes(rig.talvo.commands()[2 + 13]), Bytes(rom::ChecksumRequestCommand(kAt, 100)));
+    }
+
     void checksumThatNeverArrives_data() {
         QTest::addColumn<bool>("pulled_out");
         QTest::newRow("device never ready") << false;
