@@ -35,7 +35,7 @@ class RomModel {
     static uint8_t FreshByte(uint32_t address);
 
     // Status polls answered "not ready" after each checksum request before the
-    // sum is reported; nullopt: never ready.
+    // sum is reported (2 unless set); nullopt: never ready.
     void setPollsBeforeReady(std::optional<int> polls) { polls_before_ready_ = polls; }
     // A cell that does not take its write: the byte written at `address`
     // lands with its lowest bit flipped, so the sums can no longer agree.
