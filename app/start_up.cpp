@@ -6,7 +6,6 @@ namespace talvo {
 
 void PrepareApplication(QApplication& app) {
     app.setApplicationName(QStringLiteral("talvo4"));
-    app.setApplicationDisplayName(QStringLiteral("TALVO-4"));
     app.setFont(UiFont(9));
 }
 

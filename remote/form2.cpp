@@ -77,9 +77,11 @@ void Form2::buildGroups() {
         auto* group = findChild<QGroupBox*>(QString::fromLatin1(group_name));
         auto* label = new QLabel(text, group);
         label->setObjectName(QString::fromLatin1(name));
-        label->setFont(UiFont(7.5));
-        label->move(at - group->pos());
-        label->adjustSize();
+        label->setFont(UiFont(7));
+        // Long captions wrap inside the group rather than run past its edge.
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        label->setGeometry(QRect(at - group->pos(), QSize(41, 24)));
         Describe(label, text, text);
     };
     addLabel("Label1", QStringLiteral("明るさ"), "Frame2", QPoint(120, 517));

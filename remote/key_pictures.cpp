@@ -72,8 +72,10 @@ QPixmap DrawKeyPicture(const RemoteKey& key) {
     image.fill(QColor(110, 122, 153));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    // The visible face is the button's own size; a larger picture only adds margin below.
-    const QRectF face(0.5, 0.5, key.width - 1.0, key.height - 1.0);
+    // The face is the button's own size; the button shows the middle of a
+    // larger picture, so the face sits in the middle too.
+    const qreal top = (key.picture_height - key.height) / 2.0;
+    const QRectF face(0.5, top + 0.5, key.width - 1.0, key.height - 1.0);
     QLinearGradient shade(face.topLeft(), face.bottomLeft());
     shade.setColorAt(0, QColor(86, 92, 128));
     shade.setColorAt(1, QColor(40, 44, 70));
