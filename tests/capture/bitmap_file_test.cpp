@@ -6,8 +6,11 @@
 #include <QTest>
 
 #include "capture/bitmap_file.h"
+#include "tests/support/rig.h"
 
 using namespace talvo;
+using talvo::testing::ReadFile;
+using talvo::testing::WriteFile;
 
 namespace {
 
@@ -21,17 +24,6 @@ std::vector<uint8_t> Gradient(int width, int height) {
             p[2] = uint8_t(x + 2 * y);  // red
         }
     return pixels;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 uint32_t Le32(const QByteArray& bytes, int offset) {
@@ -127,7 +119,7 @@ void BitmapFileTest::fileDecodesBackToThePicture() {
     const int w = 68, h = 101;
     const std::vector<uint8_t> pixels = Gradient(w, h);
     QVERIFY(write_bitmap(path, w, h, pixels));
-    const QByteArray bytes = ReadAll(path);
+    const QByteArray bytes = ReadFile(path);
     QCOMPARE(bytes.size(), 54 + w * h * 3);
     QCOMPARE(Le32(bytes, 2), uint32_t(bytes.size()));
     QCOMPARE(bytes.mid(54),
@@ -147,10 +139,10 @@ void BitmapFileTest::fileDecodesBackToThePicture() {
 void BitmapFileTest::overwritingALongerFileLeavesNothingBehind() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("old.bmp"));
-    WriteAll(path, QByteArray(1 << 20, 'x'));
+    QVERIFY(WriteFile(path, QByteArray(1 << 20, 'x')));
     const std::vector<uint8_t> pixels = Gradient(68, 101);
     QVERIFY(write_bitmap(path, 68, 101, pixels));
-    QCOMPARE(ReadAll(path).size(), 54 + 68 * 101 * 3);
+    QCOMPARE(ReadFile(path).size(), 54 + 68 * 101 * 3);
 }
 
 void BitmapFileTest::failedSaveLeavesTheOldFileWhole() {
@@ -158,10 +150,10 @@ void BitmapFileTest::failedSaveLeavesTheOldFileWhole() {
     const QByteArray old_bytes("an earlier picture");
     // A "folder" that is a regular file: nothing can be created inside it.
     const QString not_a_folder = dir.filePath(QStringLiteral("plain"));
-    WriteAll(not_a_folder, old_bytes);
+    QVERIFY(WriteFile(not_a_folder, old_bytes));
     const std::vector<uint8_t> pixels = Gradient(68, 101);
     QVERIFY(!write_bitmap(not_a_folder + QStringLiteral("/shot.bmp"), 68, 101, pixels));
-    QCOMPARE(ReadAll(not_a_folder), old_bytes);
+    QCOMPARE(ReadFile(not_a_folder), old_bytes);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("plain")});
 }
@@ -182,9 +174,9 @@ void BitmapFileTest::mismatchedPixelsWriteNothing() {
     QFETCH(int, bytes);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("old.bmp"));
-    WriteAll(path, QByteArray("old"));
+    QVERIFY(WriteFile(path, QByteArray("old")));
     QVERIFY(!write_bitmap(path, width, height, std::vector<uint8_t>(size_t(bytes), 1)));
-    QCOMPARE(ReadAll(path), QByteArray("old"));
+    QCOMPARE(ReadFile(path), QByteArray("old"));
 }
 
 QTEST_MAIN(BitmapFileTest)

@@ -40,17 +40,6 @@ class TickLog {
     std::vector<Clock::time_point> ticks_;
 };
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 // The saved file, read by Qt's own bitmap reader, shows the simulated picture,
 // black from `black_from_line` on and from the source width on.
 bool ShowsSimulatedPicture(const QString& path, const Rig& rig, int black_from_line) {
@@ -209,7 +198,7 @@ void Form5SlotsTest::saveWritesTheBitmap() {
 
     const QString path = dir.filePath(QStringLiteral("shot.001.bmp"));
     QCOMPARE(rig.program.capture.file_name, path);
-    const QByteArray bytes = ReadAll(path);
+    const QByteArray bytes = ReadFile(path);
     QCOMPARE(bytes.size(), 921654);
     QCOMPARE(bytes.mid(22, 4), QByteArray::fromHex("20FEFFFF"));
     QVERIFY(ShowsSimulatedPicture(path, rig, 480));
@@ -257,7 +246,7 @@ void Form5SlotsTest::saveAfterARejectedSizeKeepsTheLastPicture() {
     const QString path = dir.filePath(QStringLiteral("kept.bmp"));
     rig.dialogs.answers.push_back(path);
     f->Command4_Click();
-    QCOMPARE(ReadAll(path).size(), 54 + 68 * 101 * 3);
+    QCOMPARE(ReadFile(path).size(), 54 + 68 * 101 * 3);
     QVERIFY(ShowsSimulatedPicture(path, rig, 101));
 }
 
@@ -287,7 +276,7 @@ void Form5SlotsTest::saveOfAWidthNotAMultipleOf4() {
     const QString path = dir.filePath(QStringLiteral("wide.bmp"));
     rig.dialogs.answers.push_back(path);
     f->Command4_Click();
-    QCOMPARE(ReadAll(path).size(), 54 + 1004 * 110 * 3);
+    QCOMPARE(ReadFile(path).size(), 54 + 1004 * 110 * 3);
     QVERIFY(ShowsSimulatedPicture(path, rig, 110));
 }
 
@@ -298,18 +287,18 @@ void Form5SlotsTest::failedSaveSaysSoAndKeepsTheOldFile() {
     const QString status = StatusText(*f);
     QTemporaryDir dir;
     const QString plain = dir.filePath(QStringLiteral("plain"));
-    WriteAll(plain, "an earlier file");
+    QVERIFY(WriteFile(plain, "an earlier file"));
     rig.dialogs.answers.push_back(plain + QStringLiteral("/shot.bmp"));
     f->Command4_Click();
     QCOMPARE(StatusText(*f), texts::kSaveFailed);
-    QCOMPARE(ReadAll(plain), QByteArray("an earlier file"));
+    QCOMPARE(ReadFile(plain), QByteArray("an earlier file"));
     QVERIFY(ShowsOnlyCp932(*f));
 
     // A save that works afterwards takes the failure message back.
     const QString good = dir.filePath(QStringLiteral("good.bmp"));
     rig.dialogs.answers.push_back(good);
     f->Command4_Click();
-    QCOMPARE(ReadAll(good).size(), 921654);
+    QCOMPARE(ReadFile(good).size(), 921654);
     QCOMPARE(StatusText(*f), status);
 }
 

@@ -1,6 +1,7 @@
 #include "tests/support/rig.h"
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,5 +79,17 @@ bool EncodesInCp932(const QString& text) {
     if (encoder.hasError()) return false;
     const QString back = decoder.decode(bytes);
     return !decoder.hasError() && back == text;
+}
+}  // namespace talvo::testing
+
+namespace talvo::testing {
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 }  // namespace talvo::testing

@@ -51,6 +51,11 @@ QStringList ShownTexts(const QWidget* window);
 }  // namespace talvo::testing
 
 namespace talvo::testing {
+// A whole file's bytes; empty when it cannot be read.
+QByteArray ReadFile(const QString& path);
+// Writes `bytes` as the whole file; false when that fails.
+bool WriteFile(const QString& path, const QByteArray& bytes);
+
 // True when `text` encodes in code page 932 without loss and decodes back to itself.
 bool EncodesInCp932(const QString& text);
 }  // namespace talvo::testing

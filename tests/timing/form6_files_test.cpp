@@ -13,16 +13,6 @@ using namespace talvo::testing;
 
 namespace {
 
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // Byte i of the file is i (mod 256): every byte value once, each at its own offset.
 QByteArray EveryByteValue(qsizetype length) {
     QByteArray bytes(length, '\0');

@@ -5,9 +5,12 @@
 #include <QtTest>
 #include <memory>
 
+#include "tests/support/rig.h"
 #include "timing/timing_file.h"
 
 using namespace talvo;
+using talvo::testing::ReadFile;
+using talvo::testing::WriteFile;
 
 namespace {
 
@@ -15,16 +18,6 @@ QByteArray Pattern(qsizetype length, int start = 0) {
     QByteArray bytes(length, '\0');
     for (qsizetype i = 0; i < length; ++i) bytes[i] = char((start + i) & 0xFF);
     return bytes;
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 TimingImage ImageOf(const QByteArray& bytes) {
