@@ -6,10 +6,10 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 build=build
-flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON)
 if [ "${SANITIZE:-0}" = 1 ]; then
     build=build-sanitize
-    flags=(-DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=ON)
+    flags=(-DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=ON -DBUILD_TESTING=ON)
     # Qt's and fontconfig's one-time allocations are not ours to free.
     export ASAN_OPTIONS="detect_leaks=0:verify_asan_link_order=0:abort_on_error=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
