@@ -40,6 +40,13 @@ class TickLog {
     std::vector<Clock::time_point> ticks_;
 };
 
+// Saves the picture as if the user had picked `path` in the dialog.
+QString SaveThroughDialog(Rig& rig, Form5* window, const QString& path) {
+    rig.dialogs.answers.push_back(path);
+    window->Command4_Click();
+    return path;
+}
+
 // The saved file, read by Qt's own bitmap reader, shows the simulated picture,
 // black from `black_from_line` on and from the source width on.
 bool ShowsSimulatedPicture(const QString& path, const Rig& rig, int black_from_line) {
@@ -243,9 +250,7 @@ void Form5SlotsTest::saveAfterARejectedSizeKeepsTheLastPicture() {
     rig.talvo.capture.height = 480;
     f->Command2_Click();
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("kept.bmp"));
-    rig.dialogs.answers.push_back(path);
-    f->Command4_Click();
+    const QString path = SaveThroughDialog(rig, f, dir.filePath(QStringLiteral("kept.bmp")));
     QCOMPARE(ReadFile(path).size(), 54 + 68 * 101 * 3);
     QVERIFY(ShowsSimulatedPicture(path, rig, 101));
 }
@@ -260,9 +265,7 @@ void Form5SlotsTest::saveOfAStoppedCapture() {
     };
     f->Command2_Click();
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("stopped.bmp"));
-    rig.dialogs.answers.push_back(path);
-    f->Command4_Click();
+    const QString path = SaveThroughDialog(rig, f, dir.filePath(QStringLiteral("stopped.bmp")));
     QVERIFY(ShowsSimulatedPicture(path, rig, 4));
 }
 
@@ -273,9 +276,7 @@ void Form5SlotsTest::saveOfAWidthNotAMultipleOf4() {
     Form5* f = OpenCaptureWindow(rig);
     f->Command2_Click();
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("wide.bmp"));
-    rig.dialogs.answers.push_back(path);
-    f->Command4_Click();
+    const QString path = SaveThroughDialog(rig, f, dir.filePath(QStringLiteral("wide.bmp")));
     QCOMPARE(ReadFile(path).size(), 54 + 1004 * 110 * 3);
     QVERIFY(ShowsSimulatedPicture(path, rig, 110));
 }
