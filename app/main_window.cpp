@@ -96,9 +96,10 @@ void MainWindow::buildControls() {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(1);
+    Timer1->setInterval(Ticks::kPeriodMs);
     QObject::connect(Timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
-    Timer1->start();
+    // WaitTicks starts and stops it.
+    program_.ticks.attachTimer(Timer1);
 }
 
 void MainWindow::Form_Load() { connect(); }

@@ -1,6 +1,6 @@
 #pragma once
 // The start-up window: connects once, shows the outcome, opens the working
-// windows, owns the 1 ms tick counter and ends the program when closed.
+// windows, owns the 10 ms tick counter and ends the program when closed.
 
 #include <QPointer>
 #include <QWidget>

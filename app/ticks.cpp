@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 
 namespace talvo {
 namespace {
@@ -13,10 +14,14 @@ void SetProgramEnding(bool ending) { program_ending = ending; }
 
 void Ticks::WaitTicks(int n) {
     TickCounter = 0;
+    ++waiting_;
+    if (timer_ && !timer_->isActive()) timer_->start();
     // WaitForMoreEvents sleeps until the next timer tick or input event
     // instead of spinning a core.
     while (TickCounter < n && !ProgramEnding())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // An outer wait, if any, still needs its ticks.
+    if (--waiting_ == 0 && timer_) timer_->stop();
 }
 
 void ProcessPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }

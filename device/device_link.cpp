@@ -52,14 +52,20 @@ void DeviceLink::SendCommand() {
 
 void DeviceLink::send(const CommandArray& bytes) {
     if (!DeviceFound) DeviceFound = FindDevice();
-    if (!DeviceFound || !DeviceHandle) return;
+    if (!DeviceFound) return;
+    if (!DeviceHandle) {
+        // Closed at shutdown, or never opened: the report goes nowhere.
+        ++health_.failed_writes_in_a_row;
+        return;
+    }
     // A report shorter than the report ID and eight command bytes cannot
     // carry a command; writing a cut command would be worse than none.
     const size_t length = DeviceCapabilities.OutputReportByteLength;
     if (length < 1 + bytes.size()) return;
     std::vector<uint8_t> report(length, 0);
     std::copy(bytes.begin(), bytes.end(), report.begin() + 1);
-    DeviceHandle->writeReport(report);
+    const bool written = DeviceHandle->writeReport(report);
+    health_.failed_writes_in_a_row = written ? 0 : health_.failed_writes_in_a_row + 1;
 }
 
 void DeviceLink::ReadResponse() {
@@ -73,10 +79,21 @@ void DeviceLink::ReadResponse() {
 
 void DeviceLink::read() {
     ResponseBuffer.reset(DeviceCapabilities.InputReportByteLength);
-    if (!ReadHandle || ResponseBuffer.size() == 0) return;
+    if (!ReadHandle || ResponseBuffer.size() == 0) {
+        record(ReadOutcome::Failed);
+        return;
+    }
     // The connection keeps a late report queued for the next read, so nothing
     // can ever land in a buffer that has since been replaced.
-    ReadHandle->readReport(ResponseBuffer.writable(), kResponseWait);
+    record(ReadHandle->readReport(ResponseBuffer.writable(), kResponseWait));
+}
+
+void DeviceLink::record(ReadOutcome outcome) {
+    health_.last_read = outcome;
+    health_.failed_reads_in_a_row =
+        outcome == ReadOutcome::Failed ? health_.failed_reads_in_a_row + 1 : 0;
+    health_.silent_reads_in_a_row =
+        outcome == ReadOutcome::TimedOut ? health_.silent_reads_in_a_row + 1 : 0;
 }
 
 void DeviceLink::CloseDevice() {

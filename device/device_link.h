@@ -79,9 +79,28 @@ class DeviceLink {
     // How often a read-event equivalent was created (once per run at most).
     int readEventsCreated() const { return read_events_created_; }
 
+    // How the last exchanges went. The link itself stays silent about it, as
+    // do the windows; a front end that must tell its user that the device is
+    // gone (the terminal tool) asks here.
+    struct Health {
+        int failed_writes_in_a_row = 0;  // a write that failed, or had no handle to go to
+        int failed_reads_in_a_row = 0;   // a read that failed at once (device gone)
+        int silent_reads_in_a_row = 0;   // a read that waited out its full wait
+        ReadOutcome last_read = ReadOutcome::Completed;
+    };
+    const Health& health() const { return health_; }
+    // Three reads in a row that waited out their second, or any failed write
+    // or read since the last good one: the device vanished or fell silent.
+    static constexpr int kSilentReadsForLost = 3;
+    bool deviceLost() const {
+        return health_.failed_writes_in_a_row > 0 || health_.failed_reads_in_a_row > 0 ||
+               health_.silent_reads_in_a_row >= kSilentReadsForLost;
+    }
+
   private:
     void send(const CommandArray& bytes);
     void read();
+    void record(ReadOutcome outcome);
 
     HidPlatform& platform_;
     std::unique_ptr<HidConnection> DeviceHandle;
@@ -91,6 +110,7 @@ class DeviceLink {
     int exclusive_depth_ = 0;
     int in_exclusive_call_ = 0;
     int held_off_ = 0;
+    Health health_;
 };
 
 }  // namespace talvo

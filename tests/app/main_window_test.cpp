@@ -82,11 +82,35 @@ class MainWindowTest : public QObject {
         QCOMPARE(rig.program.ticks.TickCounter, 1);
     }
 
-    void timerIsAPrecise1msTimer() {
+    void timerTicksEvery10msOnlyWhileAWaitWaits() {
         Rig rig;
-        QCOMPARE(rig.main().Timer1->interval(), 1);
-        QCOMPARE(rig.main().Timer1->timerType(), Qt::PreciseTimer);
-        QVERIFY(rig.main().Timer1->isActive());
+        QTimer* timer = rig.main().Timer1;
+        QCOMPARE(timer->interval(), 10);
+        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+        QVERIFY2(!timer->isActive(), "an idle tool must not wake up");
+        bool active_inside = false;
+        QTimer::singleShot(0, [&] { active_inside = timer->isActive(); });
+        rig.program.ticks.WaitTicks(2);
+        QVERIFY(active_inside);
+        QVERIFY(!timer->isActive());
+    }
+
+    void nestedWaitsKeepTheTimerForTheOuterOne() {
+        Rig rig;
+        QTimer* timer = rig.main().Timer1;
+        bool inner_done = false;
+        bool active_after_inner = false;
+        // A handler that runs during a wait and waits itself (a timing
+        // window opened during a ROM write's erase).
+        QTimer::singleShot(0, [&] {
+            rig.program.ticks.WaitTicks(1);
+            inner_done = true;
+            active_after_inner = timer->isActive();
+        });
+        rig.program.ticks.WaitTicks(3);
+        QVERIFY(inner_done);
+        QVERIFY(active_after_inner);
+        QVERIFY(!timer->isActive());
     }
 
     void waitTicksResetsTheCounterFirst() {
@@ -157,9 +181,9 @@ class MainWindowTest : public QObject {
         Rig rig;
         MainWindow& w = rig.main();
         w.show();
-        w.Timer1->stop();  // no ticks: only the close can end the wait
+        // Far more ticks than the test lasts: only the close can end the wait.
         QTimer::singleShot(10, &w, [&w] { w.close(); });
-        rig.program.ticks.WaitTicks(3);
+        rig.program.ticks.WaitTicks(4000);
         QVERIFY(ProgramEnding());
     }
 };
