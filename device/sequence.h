@@ -19,6 +19,12 @@ class Pacer {
     // events that are waiting, a terminal may draw its progress. False as
     // for waitTicks.
     virtual bool pass() = 0;
+    // The time a sequence measures its own bounds by (how long the ROM
+    // write polls for its checksum). Tests that drive a simulated clock
+    // give their own.
+    virtual std::chrono::steady_clock::time_point now() const {
+        return std::chrono::steady_clock::now();
+    }
 };
 
 // Asked where a sequence may end early at the user's wish (the capture's
@@ -30,9 +36,9 @@ using StopRequest = std::function<bool()>;
 // the main window's clock is 10 ms, one of the capture window's 100 ms.
 class SleepingPacer : public Pacer {
   public:
-    explicit SleepingPacer(std::chrono::milliseconds tick,
-                           std::function<bool()> gone = [] { return false; },
-                           std::function<void()> on_pass = {});
+    explicit SleepingPacer(
+        std::chrono::milliseconds tick, std::function<bool()> gone = [] { return false; },
+        std::function<void()> on_pass = {});
     bool waitTicks(int ticks) override;
     bool pass() override;
 

@@ -9,6 +9,7 @@
 #include "app/ui_support.h"
 #include "remote/key_pictures.h"
 #include "remote/key_table.h"
+#include "remote/remote_key.h"
 
 namespace talvo {
 namespace {
@@ -132,15 +133,7 @@ QPushButton* Form2::button(int number) const {
 }
 
 void Form2::SendKey(int button_number) {
-    for (const RemoteKey& key : kRemoteKeys) {
-        if (key.number != button_number) continue;
-        DeviceLink& link = program_.link;
-        link.CommandBytes[0] = kRemoteKeyCommand;
-        link.CommandBytes[1] = key.code;
-        link.SendCommand();
-        link.ReadResponse();
-        return;
-    }
+    if (const auto key = RemoteKeyOfButton(button_number)) SendRemoteKey(program_.link, key->code);
 }
 
 }  // namespace talvo

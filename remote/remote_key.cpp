@@ -1,0 +1,43 @@
+#include "remote/remote_key.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace talvo {
+
+void SendRemoteKey(DeviceLink& link, uint8_t code) {
+    link.CommandBytes[0] = kRemoteKeyCommand;
+    link.CommandBytes[1] = code;
+    link.SendCommand();
+    link.ReadResponse();
+}
+
+std::optional<RemoteKey> RemoteKeyOfButton(int number) {
+    const auto it = std::find_if(kRemoteKeys.begin(), kRemoteKeys.end(),
+                                 [number](const RemoteKey& key) { return key.number == number; });
+    if (it == kRemoteKeys.end()) return std::nullopt;
+    return *it;
+}
+
+std::optional<RemoteKey> RemoteKeyOfCode(int code) {
+    const auto it = std::find_if(kRemoteKeys.begin(), kRemoteKeys.end(),
+                                 [code](const RemoteKey& key) { return key.code == code; });
+    if (it == kRemoteKeys.end()) return std::nullopt;
+    return *it;
+}
+
+std::optional<RemoteKey> RemoteKeyNamed(std::string_view name) {
+    constexpr std::string_view kPrefix = "command";
+    if (name.size() <= kPrefix.size()) return std::nullopt;
+    for (size_t i = 0; i < kPrefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[i])) != kPrefix[i]) return std::nullopt;
+    const std::string_view digits = name.substr(kPrefix.size());
+    int number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (error != std::errc() || end != digits.data() + digits.size() || digits[0] == '0')
+        return std::nullopt;
+    return RemoteKeyOfButton(number);
+}
+
+}  // namespace talvo
