@@ -63,20 +63,16 @@ class Form5 : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    enum class LinesEnd { Done, WindowGone, ProgramEnds };
+    class CaptureWindowPacer;
 
     void buildControls();
     void buildSlotControls();
     void Form_Load();
-    // One command 0x17 with `code`, and its answer, which nobody looks at.
-    void sendSlotCode(uint8_t code);
     void showSlot(int slot);
     // Waits until capture_ticks has counted n ticks of Timer1, handling events.
     // False when the window or the program is gone meanwhile.
     bool waitCaptureTicks(int n);
     void setUpPicture1();
-    LinesEnd transferLines();
-    void endCapture();
 
     Program& program_;
     bool capturing_ = false;
