@@ -242,7 +242,7 @@ void Form5::Command2_Click() {
     if (outcome == CaptureOutcome::FrontEndGone || outcome == CaptureOutcome::ProgramEnding) return;
     Timer1->start();
     capturing_ = false;
-    if (close_after_capture_) close();
+    closeIfAsked();
 }
 
 void Form5::setUpPicture1() {
@@ -260,15 +260,21 @@ void Form5::Command3_Click() { program_.capture.stop_requested = 1; }
 void Form5::Command5_Click() { close(); }
 
 void Form5::closeEvent(QCloseEvent* event) {
-    if (capturing_) {
-        // The capture loop still runs on this window: let it end at the next
-        // line with its end step, then it closes the window.
-        close_after_capture_ = true;
-        program_.capture.stop_requested = 1;
+    if (capturing_ || recording_ > 0) {
+        // A capture still runs on this window: it ends at the next line with
+        // its end step. A recording still owes the device its remaining codes
+        // and waits: cut short, it leaves the device in the middle of one.
+        // Whichever ends last closes the window.
+        close_pending_ = true;
+        if (capturing_) program_.capture.stop_requested = 1;
         event->ignore();
         return;
     }
     event->accept();
+}
+
+void Form5::closeIfAsked() {
+    if (close_pending_ && !capturing_ && recording_ == 0) close();
 }
 
 bool Form5::waitCaptureTicks(int n) {
@@ -286,10 +292,17 @@ void Form5::Command1_Click() {
         {Check1->isChecked(), Check2->isChecked(), Check3->isChecked(), Check4->isChecked()});
     if (slot != 0) {
         mark(slot)->setChecked(true);
+        QPointer<Form5> self(this);
         CaptureWindowPacer pacer(*this);
-        if (!RecordSlot(program_.link, slot, pacer)) return;
+        ++recording_;
+        const bool sent_all = RecordSlot(program_.link, slot, pacer);
+        if (!self) return;
+        --recording_;
+        // Only the end of the program cuts a recording short.
+        if (!sent_all) return;
     }
     Command10->setEnabled(false);
+    closeIfAsked();
 }
 
 void Form5::showSlot(int slot) {

@@ -73,10 +73,14 @@ class Form5 : public QWidget {
     // False when the window or the program is gone meanwhile.
     bool waitCaptureTicks(int n);
     void setUpPicture1();
+    void closeIfAsked();
 
     Program& program_;
     bool capturing_ = false;
-    bool close_after_capture_ = false;
+    int recording_ = 0;  // "REC" sequences under way; a second may start in the first's waits
+    // A close asked for while a capture or a recording ran: the window closes
+    // when the last of them has ended.
+    bool close_pending_ = false;
 };
 
 }  // namespace talvo

@@ -72,6 +72,8 @@ class Form5SlotsTest : public QObject {
     void recordIntoFirstFreeSlot();
     void recordWithAllMarksTicked();
     void secondRecDuringTheWaitsInterleaves();
+    void closingDuringRecFinishesTheSequenceFirst_data();
+    void closingDuringRecFinishesTheSequenceFirst();
     void showSlotAndBackToLive_data();
     void showSlotAndBackToLive();
     void saveWritesTheBitmap();
@@ -152,6 +154,47 @@ void Form5SlotsTest::secondRecDuringTheWaitsInterleaves() {
     QVERIFY(position(0xA5) < position(0x80));  // the second one started during the first's wait
     QVERIFY(f->Check1->isChecked() && f->Check2->isChecked());
     QVERIFY(!f->Check3->isChecked());
+    QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
+}
+
+void Form5SlotsTest::closingDuringRecFinishesTheSequenceFirst_data() {
+    QTest::addColumn<bool>("by_button");
+    QTest::newRow("終了") << true;
+    QTest::newRow("title bar") << false;
+}
+
+void Form5SlotsTest::closingDuringRecFinishesTheSequenceFirst() {
+    QFETCH(bool, by_button);
+    Rig rig;
+    QPointer<Form5> f = OpenCaptureWindow(rig);
+    TickLog ticks(*f);
+    const size_t before = rig.talvo.capture.slotCodes().size();
+    bool shown_at_third_code = false;
+    rig.talvo.on_report = [&](const sim::RecordedReport& report) {
+        if (report.command()[0] == 0x17 && report.command()[1] == 0x80)
+            shown_at_third_code = f && f->isVisible();
+    };
+    QMetaObject::invokeMethod(
+        f,
+        [f, by_button] {
+            if (by_button)
+                f->Command5->click();
+            else
+                f->close();
+        },
+        Qt::QueuedConnection);
+    f->Command1_Click();
+
+    const auto& records = rig.talvo.capture.slotCodes();
+    QCOMPARE(records.size(), before + 3);
+    const auto* sent = &records[before];
+    QCOMPARE((QList<int>{sent[0].code, sent[1].code, sent[2].code}),
+             (QList<int>{0xA0, 0xC0, 0x80}));
+    QVERIFY(ticks.ticksBetween(sent[0].time, sent[1].time) >= 1);
+    QVERIFY(ticks.ticksBetween(sent[1].time, sent[2].time) >= 4);
+    QVERIFY(shown_at_third_code);
+    QTRY_VERIFY_WITH_TIMEOUT(f.isNull(), 2000);
+    QVERIFY(!rig.main().captureWindow());
     QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
 }
 
