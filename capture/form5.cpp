@@ -134,7 +134,8 @@ void Form5::buildControls() {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
     QObject::connect(Timer1, &QTimer::timeout, this, &Form5::Timer1_Timer);
-    Timer1->start();
+    // Only the waits of "REC" read capture_ticks, and each resets it first:
+    // the timer runs while one of them waits, so an idle window never wakes.
 }
 
 void Form5::buildSlotControls() {
@@ -240,7 +241,8 @@ void Form5::Command2_Click() {
     const CaptureOutcome outcome = RunCapture(program.link, program.capture, pacer, observer, stop);
     // Gone or going: nothing of the window may be touched any more.
     if (outcome == CaptureOutcome::FrontEndGone || outcome == CaptureOutcome::ProgramEnding) return;
-    Timer1->start();
+    // A recording that started this capture from one of its waits counts on.
+    if (tick_waits_ > 0) Timer1->start();
     capturing_ = false;
     closeIfAsked();
 }
@@ -281,9 +283,16 @@ bool Form5::waitCaptureTicks(int n) {
     QPointer<Form5> self(this);
     CaptureState& capture = program_.capture;
     capture.capture_ticks = 0;
+    // A capture started from a wait stops the timer and starts it again when
+    // it ends: the wait stands still meanwhile.
+    ++tick_waits_;
+    if (!Timer1->isActive()) Timer1->start();
     while (self && !ProgramEnding() && capture.capture_ticks < n)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return self && !ProgramEnding();
+    if (!self) return false;
+    // An outer wait, if any, still needs its ticks.
+    if (--tick_waits_ == 0) Timer1->stop();
+    return !ProgramEnding();
 }
 
 void Form5::Command1_Click() {

@@ -77,7 +77,8 @@ class Form5 : public QWidget {
 
     Program& program_;
     bool capturing_ = false;
-    int recording_ = 0;  // "REC" sequences under way; a second may start in the first's waits
+    int tick_waits_ = 0;  // waits on capture_ticks in progress, one inside another
+    int recording_ = 0;   // "REC" sequences under way; a second may start in the first's waits
     // A close asked for while a capture or a recording ran: the window closes
     // when the last of them has ended.
     bool close_pending_ = false;

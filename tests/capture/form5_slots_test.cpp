@@ -72,6 +72,8 @@ class Form5SlotsTest : public QObject {
     void recordIntoFirstFreeSlot();
     void recordWithAllMarksTicked();
     void secondRecDuringTheWaitsInterleaves();
+    void timerRunsOnlyWhileRecWaits();
+    void captureDuringARecWaitHoldsTheWaitStill();
     void closingDuringRecFinishesTheSequenceFirst_data();
     void closingDuringRecFinishesTheSequenceFirst();
     void showSlotAndBackToLive_data();
@@ -155,6 +157,65 @@ void Form5SlotsTest::secondRecDuringTheWaitsInterleaves() {
     QVERIFY(f->Check1->isChecked() && f->Check2->isChecked());
     QVERIFY(!f->Check3->isChecked());
     QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
+}
+
+void Form5SlotsTest::timerRunsOnlyWhileRecWaits() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    QVERIFY(!f->Timer1->isActive());
+    std::vector<bool> running_at_codes;
+    rig.talvo.on_report = [&](const sim::RecordedReport&) {
+        running_at_codes.push_back(f->Timer1->isActive());
+    };
+    // A second "REC" from the first one's wait: the timer stops only when no
+    // wait is left.
+    QMetaObject::invokeMethod(
+        f, [f] { f->Command1_Click(); }, Qt::QueuedConnection);
+    f->Command1_Click();
+    // 0xA0 before the first wait; 0xA5, 0xC5 and 0x85 from inside it; 0xC0
+    // and 0x80 between and after the waits of the first.
+    QCOMPARE(running_at_codes, (std::vector<bool>{false, true, true, true, false, false}));
+    QVERIFY(!f->Timer1->isActive());
+    f->Command6_Click();
+    f->Command10_Click();
+    QVERIFY(!f->Timer1->isActive());
+}
+
+void Form5SlotsTest::captureDuringARecWaitHoldsTheWaitStill() {
+    Rig rig;
+    rig.talvo.capture.width = 65;
+    rig.talvo.capture.height = 101;
+    Form5* f = OpenCaptureWindow(rig);
+    TickLog ticks(*f);
+    bool timer_ran_in_capture = false;
+    int ticks_at_first_line = -1, ticks_at_last_line = -2;
+    rig.talvo.capture.on_line_request = [&](int line) {
+        timer_ran_in_capture = timer_ran_in_capture || f->Timer1->isActive();
+        if (line == 0) ticks_at_first_line = rig.program.capture.capture_ticks;
+        if (line == 100) ticks_at_last_line = rig.program.capture.capture_ticks;
+    };
+    Clock::time_point capture_start, capture_end;
+    rig.talvo.on_report = [&](const sim::RecordedReport& report) {
+        if (report.command()[0] == 0x14) capture_start = report.time;
+        if (report.command()[0] == 0x16) capture_end = report.time;
+    };
+    const size_t before = rig.talvo.capture.slotCodes().size();
+    QMetaObject::invokeMethod(
+        f, [f] { f->Command2_Click(); }, Qt::QueuedConnection);
+    f->Command1_Click();
+
+    QCOMPARE(rig.talvo.capture.linesRequested(), 101);
+    QVERIFY(!timer_ran_in_capture);
+    QCOMPARE(ticks_at_last_line, ticks_at_first_line);
+    const auto& records = rig.talvo.capture.slotCodes();
+    QCOMPARE(records.size(), before + 3);
+    const auto* sent = &records[before];
+    QVERIFY(sent[0].time < capture_start && capture_end < sent[1].time);
+    // The first wait still counted a whole tick, after the capture.
+    QCOMPARE(ticks.ticksBetween(capture_start, capture_end), 0);
+    QVERIFY(ticks.ticksBetween(capture_end, sent[1].time) >= 1);
+    QVERIFY(ticks.ticksBetween(sent[1].time, sent[2].time) >= 4);
+    QVERIFY(!f->Timer1->isActive());
 }
 
 void Form5SlotsTest::closingDuringRecFinishesTheSequenceFirst_data() {
