@@ -9,6 +9,7 @@
 
 #include "capture/capture_texts.h"
 #include "tests/capture/capture_window.h"
+#include "tests/capture/permissions_as_a_user.h"
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -85,6 +86,7 @@ class Form5SlotsTest : public QObject {
     void saveOfAStoppedCapture();
     void saveOfAWidthNotAMultipleOf4();
     void failedSaveSaysSoAndKeepsTheOldFile();
+    void saveInAFolderThatTakesNoNewFiles();
 };
 
 void Form5SlotsTest::recordIntoFirstFreeSlot_data() {
@@ -405,6 +407,36 @@ void Form5SlotsTest::failedSaveSaysSoAndKeepsTheOldFile() {
     f->Command4_Click();
     QCOMPARE(ReadFile(good).size(), 921654);
     QCOMPARE(StatusText(*f), status);
+}
+
+void Form5SlotsTest::saveInAFolderThatTakesNoNewFiles() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    const QString status = StatusText(*f);
+    QTemporaryDir dir;
+    const QString existing = dir.filePath(QStringLiteral("existing.bmp"));
+    QVERIFY(WriteFile(existing, QByteArray("an earlier picture")));
+    const QFile::Permissions open_folder = QFile::permissions(dir.path());
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    QString status_after_existing, status_after_new;
+    {
+        PermissionsAsAUser as_a_user;
+        if (!as_a_user.inEffect() || !TakesNoNewFiles(dir.path())) {
+            QFile::setPermissions(dir.path(), open_folder);
+            QSKIP("cannot take the right to create files from this process");
+        }
+        SaveThroughDialog(rig, f, existing);
+        status_after_existing = StatusText(*f);
+        SaveThroughDialog(rig, f, dir.filePath(QStringLiteral("new.bmp")));
+        status_after_new = StatusText(*f);
+    }
+    QVERIFY(QFile::setPermissions(dir.path(), open_folder));
+    QCOMPARE(status_after_existing, status);
+    QCOMPARE(ReadFile(existing).size(), 921654);
+    QVERIFY(ShowsSimulatedPicture(existing, rig, 480));
+    QCOMPARE(status_after_new, texts::kSaveFailed);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("new.bmp"))));
 }
 
 QTEST_MAIN(Form5SlotsTest)
