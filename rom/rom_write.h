@@ -62,7 +62,8 @@ enum class RomWritePhase {
 struct RomWriteOutcome {
     RomWriteResult result = RomWriteResult::UnreadableFile;
     RomWritePhase phase = RomWritePhase::FileCheck;
-    int64_t bytes_sent = 0;       // data bytes sent
+    int64_t bytes_sent = 0;       // data bytes handed to the link (and taken by it,
+                                  // with end_when_device_lost)
     int64_t transfer_length = 0;  // L, 0 when the file was refused
     uint16_t device_sum = 0;      // valid for SumsMatch and SumsDiffer
     uint16_t file_sum = 0;        // valid once the phase reached Verify
