@@ -14,8 +14,12 @@
 
 namespace talvo::rom {
 
-// Polls for the device's sum end this long after the checksum request.
-inline constexpr std::chrono::seconds kChecksumWait{5};
+// Polls for the device's sum end this long after the checksum request. A
+// slow or busy part may need several seconds to sum 1 MiB of its flash, and
+// giving up on it too early makes a good write look failed; a device that
+// answers nothing at all (each read then waits out its second) still ends
+// within about 17 s.
+inline constexpr std::chrono::seconds kChecksumWait{15};
 
 // What the write tells its front end while it runs. Empty members are not
 // called; a front end that draws its own progress leaves progress_text empty

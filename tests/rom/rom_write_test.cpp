@@ -222,6 +222,53 @@ class RomWriteTest : public QObject {
         QTEST(int(outcome.bytes_sent), "bytes_sent");
         QCOMPARE(outcome.transfer_length, 16);
     }
+
+    // The verify polls for 15 s after the checksum request, on the pacer's
+    // clock (driven here, so no test waits in real time): a part that sums
+    // slowly still gets its success text, and one that never answers ends
+    // on the first poll past the bound.
+    void checksumPollingBound_data() {
+        QTest::addColumn<int>("sum_ms");  // -1: never ready
+        QTest::addColumn<RomWriteResult>("result");
+        QTest::addColumn<int>("ends_after_ms");  // after the request, give or take a poll
+        QTest::newRow("sum ready after 8 s") << 8000 << RomWriteResult::SumsMatch << 8000;
+        QTest::newRow("ready just inside the bound") << 14990 << RomWriteResult::SumsMatch << 15000;
+        QTest::newRow("ready just past the bound")
+            << 15030 << RomWriteResult::NoChecksumAnswer << 15000;
+        QTest::newRow("never ready") << -1 << RomWriteResult::NoChecksumAnswer << 15000;
+    }
+    void checksumPollingBound() {
+        QFETCH(int, sum_ms);
+        QFETCH(RomWriteResult, result);
+        QFETCH(int, ends_after_ms);
+        QTemporaryDir dir;
+        const QByteArray file = Pattern(4096);
+        Device device;
+        DrivenPacer pacer(device.log);
+        if (sum_ms < 0)
+            device.talvo.rom.setPollsBeforeReady(std::nullopt);
+        else
+            device.talvo.rom.setSumTime(std::chrono::milliseconds(sum_ms),
+                                        [&pacer] { return pacer.now(); });
+        std::chrono::steady_clock::time_point requested_at{};
+        device.talvo.on_report = [&](const sim::RecordedReport& report) {
+            if (report.command()[0] == 0x06) requested_at = pacer.now();
+        };
+        const RomWriteOutcome outcome = device.write(WriteFile(dir, file), pacer);
+
+        QCOMPARE(outcome.result, result);
+        QCOMPARE(device.log.last(), QStringLiteral("p"));
+        QCOMPARE(device.log[device.log.size() - 2],
+                 QLatin1Char('=') + (result == RomWriteResult::SumsMatch
+                                         ? texts::VerdictText(Sum(file), Sum(file))
+                                         : texts::kNoChecksum));
+        const auto ended_after =
+            std::chrono::duration_cast<std::chrono::milliseconds>(pacer.now() - requested_at);
+        const auto poll = 2 * kMainTick;
+        QVERIFY2(ended_after >= std::chrono::milliseconds(ends_after_ms) &&
+                     ended_after <= std::chrono::milliseconds(ends_after_ms) + 2 * poll,
+                 qPrintable(QString::number(ended_after.count())));
+    }
 };
 
 QTEST_GUILESS_MAIN(RomWriteTest)
