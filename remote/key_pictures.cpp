@@ -69,7 +69,7 @@ void DrawGlyph(QPainter& painter, const QRectF& box, const RemoteKey& key) {
 // An image of `size` logical pixels drawn at `ratio`: a painter on it
 // works in logical pixels and lands on every device pixel.
 QImage Canvas(QSize size, qreal ratio) {
-    QImage image(size * ratio, QImage::Format_RGB888);
+    QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     return image;
 }
@@ -78,7 +78,8 @@ QImage Canvas(QSize size, qreal ratio) {
 
 QPixmap DrawKeyPicture(const RemoteKey& key, qreal device_pixel_ratio, KeyFace face) {
     QImage image = Canvas(QSize(key.picture_width, key.picture_height), device_pixel_ratio);
-    image.fill(QColor(110, 122, 153));
+    // Outside the rounded face the group's own colour shows through.
+    image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     // The face is the button's own size; the button shows the middle of a
