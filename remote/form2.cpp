@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMap>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/program.h"
 #include "app/ui_support.h"
@@ -186,22 +187,33 @@ void Form2::hideEvent(QHideEvent* event) {
 }
 
 bool Form2::keyboardKey(QKeyEvent* event) {
+    const int key = event->key();
     if (event->type() == QEvent::KeyRelease) {
-        if (event->isAutoRepeat()) return held_.contains(event->key());
-        QPushButton* held = held_.take(event->key());
+        if (event->isAutoRepeat()) return held_.contains(key);
+        QPushButton* held = held_.take(key);
         if (!held) return false;
-        // Return and Enter both hold the centre: it comes up with the last of them.
-        if (!held_.values().contains(held)) held->setDown(false);
+        last_release_ = {key, event->timestamp()};
+        // Let the button up only after the events already queued: a repeat's
+        // press follows its release at once, and the button should not flicker.
+        QTimer::singleShot(0, held, [this, held] {
+            // Return and Enter both hold the centre: it comes up with the last of them.
+            if (!held_.values().contains(held)) held->setDown(false);
+        });
         return true;
     }
     if (event->modifiers() & ~Qt::KeypadModifier) return false;
-    QPushButton* pressed = button(ButtonOfKeyboardKey(event->key()));
+    QPushButton* pressed = button(ButtonOfKeyboardKey(key));
     if (!pressed) return false;
     // A held key repeats; the pad does not. A press of a key still held
     // (its release went astray) does not send again either.
-    if (event->isAutoRepeat() || held_.contains(event->key())) return true;
-    held_.insert(event->key(), pressed);
-    pressed->click();
+    if (event->isAutoRepeat() || held_.contains(key)) return true;
+    // X11 may hand a held key's repeats over as releases and presses that
+    // are not marked as repeats; they share the time stamp of the release,
+    // which no two presses of a hand do.
+    const bool repeat = event->timestamp() != 0 && key == last_release_.key &&
+                        event->timestamp() == last_release_.timestamp;
+    held_.insert(key, pressed);
+    if (!repeat) pressed->click();
     pressed->setDown(true);
     return true;
 }

@@ -30,13 +30,20 @@ Form2* OpenActiveRemote(Rig& rig, QPushButton* (*focus)(Form2*)) {
 QPushButton* Centre(Form2* pad) { return pad->Command22; }
 QPushButton* Corner(Form2* pad) { return pad->Command18; }
 
-// A key as the window system delivers it, also as an auto-repeat.
+// A key as the window system delivers it to the focus, each event 10 ms after
+// the one before; `same_time` keeps the stamp of the event before, as X11
+// stamps a held key's repeats.
 void Key(Form2* pad, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = {},
-         bool repeat = false) {
+         bool repeat = false, bool same_time = false) {
+    static ulong time = 1000;
+    if (!same_time) time += 10;
     const QString text = key == Qt::Key_Return || key == Qt::Key_Enter ? QStringLiteral("\r")
                          : key == Qt::Key_Space                        ? QStringLiteral(" ")
                                                                        : QString();
-    qt_handleKeyEvent(pad->windowHandle(), type, key, modifiers, text, repeat);
+    QKeyEvent event(type, key, modifiers, text, repeat);
+    event.setTimestamp(time);
+    QWidget* focus = QApplication::focusWidget();
+    QApplication::sendEvent(focus ? focus : pad, &event);
 }
 
 }  // namespace
@@ -99,28 +106,36 @@ class RemoteKeyboardTest : public QObject {
         const QImage down = pressed->grab().toImage();
 
         Key(pad, QEvent::KeyRelease, key, Qt::KeyboardModifiers(modifiers));
-        QVERIFY(!pressed->isDown());
+        QTRY_VERIFY(!pressed->isDown());
         QVERIFY(pressed->grab().toImage() != down);
         QCOMPARE(rig.talvo.reports().size(), size_t(1));
         QCOMPARE(pad->focusWidget(), focus);
     }
 
+    void heldKeySendsOnce_data() {
+        QTest::addColumn<bool>("marked");
+        QTest::newRow("repeats marked as such") << true;
+        // As X11 may deliver them: plain releases and presses sharing a stamp.
+        QTest::newRow("repeats sharing the release's time") << false;
+    }
     void heldKeySendsOnce() {
+        QFETCH(bool, marked);
         Rig rig;
         Form2* pad = OpenActiveRemote(rig, Corner);
         QVERIFY(pad);
         Key(pad, QEvent::KeyPress, Qt::Key_Up);
         for (int i = 0; i < 5; ++i) {
-            Key(pad, QEvent::KeyRelease, Qt::Key_Up, {}, true);
-            Key(pad, QEvent::KeyPress, Qt::Key_Up, {}, true);
-            QVERIFY(pad->Command21->isDown());
+            Key(pad, QEvent::KeyRelease, Qt::Key_Up, {}, marked);
+            Key(pad, QEvent::KeyPress, Qt::Key_Up, {}, marked, true);
+            QCoreApplication::processEvents();
+            QVERIFY(pad->Command21->isDown());  // no flicker between repeats
         }
         // A second press of a key whose release never came does not send either.
         Key(pad, QEvent::KeyPress, Qt::Key_Up);
         Key(pad, QEvent::KeyRelease, Qt::Key_Up);
         QCOMPARE(rig.talvo.reports().size(), size_t(1));
         QCOMPARE(rig.talvo.readsServed(), 1);
-        QVERIFY(!pad->Command21->isDown());
+        QTRY_VERIFY(!pad->Command21->isDown());
         QCOMPARE(pad->focusWidget(), pad->Command18);
     }
 
@@ -146,9 +161,10 @@ class RemoteKeyboardTest : public QObject {
         Key(pad, QEvent::KeyPress, Qt::Key_Return);
         Key(pad, QEvent::KeyPress, Qt::Key_Enter, Qt::KeypadModifier);
         Key(pad, QEvent::KeyRelease, Qt::Key_Return);
+        QCoreApplication::processEvents();
         QVERIFY(pad->Command22->isDown());
         Key(pad, QEvent::KeyRelease, Qt::Key_Enter, Qt::KeypadModifier);
-        QVERIFY(!pad->Command22->isDown());
+        QTRY_VERIFY(!pad->Command22->isDown());
         QCOMPARE(rig.talvo.reports().size(), size_t(2));
     }
 
