@@ -29,7 +29,8 @@ class Command {
 
 struct Prepared {
     std::unique_ptr<Command> command;
-    QString usage_error;  // set when command is null
+    QString usage_error;      // set when command is null
+    bool file_error = false;  // the words were fine, a file is not
 };
 
 Prepared PrepareCommand(const Invocation& invocation);
@@ -45,8 +46,9 @@ Prepared PrepareRom(const QStringList& words);
 // Why the link gave up on the device, for "... after <how far>".
 QString LostDeviceText(const DeviceLink& link);
 
-// A usage error as a Prepared.
+// A usage error, or an input file that cannot be used, as a Prepared.
 Prepared UsageError(const QString& text);
+Prepared FileError(const QString& text);
 
 // Runs the whole tool: parses, prepares, opens the device and runs the
 // command. Returns the exit status.

@@ -2,7 +2,9 @@
 
 namespace talvo::cli {
 
-Prepared UsageError(const QString& text) { return {nullptr, text}; }
+Prepared UsageError(const QString& text) { return {nullptr, text, false}; }
+
+Prepared FileError(const QString& text) { return {nullptr, text, true}; }
 
 QString LostDeviceText(const DeviceLink& link) {
     const auto& health = link.health();
@@ -42,7 +44,8 @@ int RunTool(const QStringList& arguments, FILE* out, FILE* err, Interrupts& inte
     Prepared prepared = PrepareCommand(invocation);
     if (!prepared.command) {
         console.error(
-            QStringLiteral("talvo4ctl: %1\nTry 'talvo4ctl --help'.").arg(prepared.usage_error));
+            QStringLiteral("talvo4ctl: ") + prepared.usage_error +
+            (prepared.file_error ? QString() : QStringLiteral("\nTry 'talvo4ctl --help'.")));
         return kExitUsage;
     }
     auto session = Session::Create(invocation.device, console);
