@@ -29,7 +29,7 @@ class RomWriteCommand : public Command {
                                     "sector erases first)")
                          .arg(plan.transfer_length)
                          .arg(path_)
-                         .arg(kRomAddress, 0, 16)
+                         .arg(QString::number(kRomAddress, 16).toUpper())
                          .arg(plan.blocks)
                          .arg(plan.sectors));
 
