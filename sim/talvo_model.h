@@ -52,6 +52,9 @@ class TalvoModel {
     // and reads fail at once.
     void vanishAfter(int reports);
     bool vanished() const { return vanished_; }
+    // After `reports` more output reports the device falls silent: it still
+    // takes reports but answers none of the later ones.
+    void silentAfter(int reports);
 
     // What the tool sent.
     const std::vector<RecordedReport>& reports() const { return reports_; }
@@ -82,6 +85,7 @@ class TalvoModel {
     std::chrono::milliseconds answer_delay_{0};
     size_t input_data_length_ = kInputDataLength;
     std::optional<int> vanish_after_;
+    std::optional<int> silent_after_;
     bool vanished_ = false;
     int reads_served_ = 0;
 };
