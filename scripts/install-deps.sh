@@ -10,6 +10,7 @@ packages=(
     umockdev libumockdev-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick
+    dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream
 )
 
 missing=()
