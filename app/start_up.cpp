@@ -2,6 +2,7 @@
 
 #include <QIcon>
 
+#include "app/caret_blink.h"
 #include "app/ui_support.h"
 
 namespace talvo {
@@ -13,6 +14,7 @@ void PrepareApplication(QApplication& app) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.talvo4.Talvo4"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.talvo4.Talvo4")));
     app.setFont(UiFont(9));
+    new CaretBlinkTimeout(&app);
 }
 
 }  // namespace talvo
