@@ -11,6 +11,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth imagemagick xdotool
     dbus at-spi2-core python3-pyatspi
+    dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream
 )
 
 missing=()
