@@ -1,7 +1,8 @@
 #pragma once
 // The simulated TALVO-4: answers every command the tool sends the way the
 // device does at the tool's call sites, records every output report, and can
-// be told to misbehave (stay silent, answer late, send short reports, vanish).
+// be told to misbehave (stay silent, answer late, send short reports, vanish,
+// or answer whatever a script of bytes says).
 
 #include <chrono>
 #include <cstdint>
@@ -15,11 +16,16 @@
 #include "sim/answers.h"
 #include "sim/capture_model.h"
 #include "sim/rom_model.h"
+#include "sim/sim_clock.h"
 #include "sim/timing_model.h"
 
 namespace talvo::sim {
 
-using Clock = std::chrono::steady_clock;
+// The bytes a scripted device answers from: the next one, or nullopt when
+// there are no more.
+using ByteSource = std::function<std::optional<uint8_t>()>;
+// A source that hands out `bytes` in order.
+ByteSource BytesSource(std::vector<uint8_t> bytes);
 
 struct RecordedReport {
     Clock::time_point time;
@@ -40,6 +46,9 @@ class TalvoModel {
     RomModel rom;
     TimingModel timing;
     CaptureModel capture;
+    // Times the answers and the reads' waits; real unless a test makes it
+    // virtual.
+    SimClock clock;
 
     // Faults.
     void setSilent(bool silent) { silent_ = silent; }
@@ -52,6 +61,19 @@ class TalvoModel {
     // and reads fail at once.
     void vanishAfter(int reports);
     bool vanished() const { return vanished_; }
+    // After `reports` more output reports the device still takes reports but
+    // answers none, not even those it owed: every read waits out its wait.
+    void silentAfter(int reports);
+    bool silent() const { return silent_; }
+
+    // Scripted answers: every input report the device would give is taken
+    // from `source` instead. Per report one header byte: its low seven bits
+    // are the number of data bytes that follow (0 to 64; a larger number:
+    // this report is never sent), its top bit adds one more report after
+    // it, which the tool did not ask for. Once the source runs dry the
+    // device answers nothing more. The models still take every command.
+    // An empty function ends the script.
+    void scriptAnswers(ByteSource source) { script_ = std::move(source); }
 
     // What the tool sent.
     const std::vector<RecordedReport>& reports() const { return reports_; }
@@ -73,7 +95,9 @@ class TalvoModel {
     };
     void dispatch(const CommandArray& command, Answers& answers);
     void enqueue(const Answers& answers);
+    void enqueueScripted(size_t answers, Clock::time_point ready_at);
     void vanish();
+    void fallSilent();
 
     std::vector<RecordedReport> reports_;
     std::deque<Pending> queue_;
@@ -82,6 +106,8 @@ class TalvoModel {
     std::chrono::milliseconds answer_delay_{0};
     size_t input_data_length_ = kInputDataLength;
     std::optional<int> vanish_after_;
+    std::optional<int> silent_after_;
+    ByteSource script_;
     bool vanished_ = false;
     int reads_served_ = 0;
 };
