@@ -68,24 +68,24 @@ bool TalvoModel::write(std::span<const uint8_t> report) {
         dispatch(command, answers);
     enqueue(answers);
     if (vanish_after_ && --*vanish_after_ <= 0) vanish();
-    if (silent_after_ && --*silent_after_ <= 0) fallSilent();
+    if (silent_after_ && --*silent_after_ <= 0) {
+        silent_ = true;
+        silent_after_.reset();
+    }
     return true;
+}
+
+void TalvoModel::silentAfter(int reports) {
+    silent_after_ = reports;
+    if (reports <= 0) {
+        silent_ = true;
+        silent_after_.reset();
+    }
 }
 
 void TalvoModel::vanishAfter(int reports) {
     vanish_after_ = reports;
     if (reports <= 0) vanish();
-}
-
-void TalvoModel::silentAfter(int reports) {
-    silent_after_ = reports;
-    if (reports <= 0) fallSilent();
-}
-
-void TalvoModel::fallSilent() {
-    silent_ = true;
-    silent_after_.reset();
-    queue_.clear();
 }
 
 void TalvoModel::vanish() {

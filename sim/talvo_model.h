@@ -52,6 +52,7 @@ class TalvoModel {
 
     // Faults.
     void setSilent(bool silent) { silent_ = silent; }
+    bool silent() const { return silent_; }
     void setAnswerDelay(std::chrono::milliseconds delay) { answer_delay_ = delay; }
     // Data bytes per input report (64 on the real device).
     void setInputDataLength(size_t length) { input_data_length_ = length; }
@@ -61,19 +62,9 @@ class TalvoModel {
     // and reads fail at once.
     void vanishAfter(int reports);
     bool vanished() const { return vanished_; }
-    // After `reports` more output reports the device still takes reports but
-    // answers none, not even those it owed: every read waits out its wait.
+    // After `reports` more output reports the device falls silent: it still
+    // takes reports but answers none of the later ones.
     void silentAfter(int reports);
-    bool silent() const { return silent_; }
-
-    // Scripted answers: every input report the device would give is taken
-    // from `source` instead. Per report one header byte: its low seven bits
-    // are the number of data bytes that follow (0 to 64; a larger number:
-    // this report is never sent), its top bit adds one more report after
-    // it, which the tool did not ask for. Once the source runs dry the
-    // device answers nothing more. The models still take every command.
-    // An empty function ends the script.
-    void scriptAnswers(ByteSource source) { script_ = std::move(source); }
 
     // What the tool sent.
     const std::vector<RecordedReport>& reports() const { return reports_; }
@@ -83,6 +74,15 @@ class TalvoModel {
     std::function<void(const RecordedReport&)> on_report;
     size_t queuedAnswers() const { return queue_.size(); }
     int readsServed() const { return reads_served_; }
+
+    // Scripted answers: every input report the device would give is taken
+    // from `source` instead. Per report one header byte: its low seven bits
+    // are the number of data bytes that follow (0 to 64; a larger number:
+    // this report is never sent), its top bit adds one more report after
+    // it, which the tool did not ask for. Once the source runs dry the
+    // device answers nothing more. The models still take every command.
+    // An empty function ends the script.
+    void scriptAnswers(ByteSource source) { script_ = std::move(source); }
 
     // Used by the simulated connections.
     bool write(std::span<const uint8_t> report);
@@ -97,9 +97,9 @@ class TalvoModel {
     void enqueue(const Answers& answers);
     void enqueueScripted(size_t answers, Clock::time_point ready_at);
     void vanish();
-    void fallSilent();
 
     std::vector<RecordedReport> reports_;
+    ByteSource script_;
     std::deque<Pending> queue_;
     std::deque<Answer> overrides_;
     bool silent_ = false;
@@ -107,7 +107,6 @@ class TalvoModel {
     size_t input_data_length_ = kInputDataLength;
     std::optional<int> vanish_after_;
     std::optional<int> silent_after_;
-    ByteSource script_;
     bool vanished_ = false;
     int reads_served_ = 0;
 };
