@@ -148,6 +148,13 @@ void TalvoModel::enqueueScripted(size_t answers, Clock::time_point ready_at) {
 }
 
 ReadOutcome TalvoModel::read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) {
+    ++reads_asked_;
+    const ReadOutcome outcome = take(buffer, timeout);
+    if (on_read) on_read(outcome, buffer);
+    return outcome;
+}
+
+ReadOutcome TalvoModel::take(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) {
     if (vanished_) return ReadOutcome::Failed;
     const auto deadline = clock.now() + timeout;
     if (queue_.empty() || queue_.front().ready_at > deadline) {
@@ -157,11 +164,12 @@ ReadOutcome TalvoModel::read(std::span<uint8_t> buffer, std::chrono::millisecond
     clock.sleepUntil(queue_.front().ready_at);
     const std::vector<uint8_t> data = std::move(queue_.front().data);
     queue_.pop_front();
-    // Byte 0 is the report ID (the device uses none), the data follows.
-    if (!buffer.empty()) buffer[0] = 0;
-    const size_t length = std::min(data.size(), buffer.size() > 0 ? buffer.size() - 1 : 0);
-    std::copy_n(data.begin(), length, buffer.begin() + 1);
     ++reads_served_;
+    if (buffer.empty()) return ReadOutcome::Completed;
+    // Byte 0 is the report ID (the device uses none), the data follows.
+    buffer[0] = 0;
+    const size_t length = std::min(data.size(), buffer.size() - 1);
+    std::copy_n(data.begin(), length, buffer.begin() + 1);
     return ReadOutcome::Completed;
 }
 

@@ -74,6 +74,12 @@ class TalvoModel {
     std::function<void(const RecordedReport&)> on_report;
     size_t queuedAnswers() const { return queue_.size(); }
     int readsServed() const { return reads_served_; }
+    // Every read asked of the device, also those that failed or waited out
+    // their wait.
+    int readsAsked() const { return reads_asked_; }
+    // Called after every read with its outcome and the buffer as it left it
+    // (byte 0 the report ID).
+    std::function<void(ReadOutcome, std::span<const uint8_t>)> on_read;
 
     // Scripted answers: every input report the device would give is taken
     // from `source` instead. Per report one header byte: its low seven bits
@@ -96,6 +102,7 @@ class TalvoModel {
     void dispatch(const CommandArray& command, Answers& answers);
     void enqueue(const Answers& answers);
     void enqueueScripted(size_t answers, Clock::time_point ready_at);
+    ReadOutcome take(std::span<uint8_t> buffer, std::chrono::milliseconds timeout);
     void vanish();
 
     std::vector<RecordedReport> reports_;
@@ -109,6 +116,7 @@ class TalvoModel {
     std::optional<int> silent_after_;
     bool vanished_ = false;
     int reads_served_ = 0;
+    int reads_asked_ = 0;
 };
 
 }  // namespace talvo::sim

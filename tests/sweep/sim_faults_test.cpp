@@ -93,6 +93,8 @@ class SimFaultsTest : public QObject {
             QCOMPARE(rig.exchange(), ReadOutcome::TimedOut);
         QVERIFY(rig.link.deviceLost());
         QCOMPARE(rig.talvo.reports().size(), size_t(5));
+        QCOMPARE(rig.talvo.readsAsked(), 6);
+        QCOMPARE(rig.talvo.readsServed(), 3);
     }
 
     void silentAfterAnswersOnlyTheFirstReports() {
