@@ -5,10 +5,12 @@
 #include <QtTest>
 #include <memory>
 
+#include "tests/support/no_override.h"
 #include "tests/support/rig.h"
 #include "timing/timing_file.h"
 
 using namespace talvo;
+using talvo::testing::NoOverride;
 using talvo::testing::ReadFile;
 using talvo::testing::WriteFile;
 
@@ -19,6 +21,18 @@ QByteArray Pattern(qsizetype length, int start = 0) {
     for (qsizetype i = 0; i < length; ++i) bytes[i] = char((start + i) & 0xFF);
     return bytes;
 }
+
+ino_t InodeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+// Puts a folder's permissions back when a test ends, passed or not, so that
+// its temporary folder can be removed.
+struct ModeBack {
+    QString path;
+    ~ModeBack() { ::chmod(QFile::encodeName(path).constData(), 0700); }
+};
 
 TimingImage ImageOf(const QByteArray& bytes) {
     TimingImage image{};
@@ -69,6 +83,50 @@ class TimingFileTest : public QObject {
         const QString path = dir_->filePath(QStringLiteral("missing/ombrix3_syc.bin"));
         QVERIFY(!SaveTimingFile(path, TimingImage{}));
         QVERIFY(!QFileInfo::exists(path));
+    }
+
+    // The save goes through a temporary file beside the target, which then
+    // replaces it (a new inode). A folder that takes no new file leaves no
+    // room for that; an earlier file there that may be written is then
+    // written in place (the same inode).
+    void saveReplacesOrWritesInPlace_data() {
+        QTest::addColumn<bool>("folderOpen");  // the folder takes new files
+        QTest::addColumn<bool>("earlierFile");
+        QTest::addColumn<bool>("saves");
+        QTest::newRow("open folder, new file") << true << false << true;
+        QTest::newRow("open folder, earlier file replaced") << true << true << true;
+        QTest::newRow("closed folder, earlier file written in place") << false << true << true;
+        QTest::newRow("closed folder, no file to write") << false << false << false;
+    }
+    void saveReplacesOrWritesInPlace() {
+        QFETCH(bool, folderOpen);
+        QFETCH(bool, earlierFile);
+        QFETCH(bool, saves);
+        const QString folder = dir_->filePath(QStringLiteral("folder"));
+        QVERIFY(QDir().mkdir(folder));
+        ModeBack mode_back{folder};
+        const QString path = folder + QStringLiteral("/ombrix3_syc.bin");
+        const QByteArray earlier = Pattern(1000, 0x55);  // longer: must be cut
+        if (earlierFile) QVERIFY(WriteFile(path, earlier));
+        const ino_t inode_before = InodeOf(path);
+        if (!folderOpen) QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0500), 0);
+
+        NoOverride as_a_user;
+        QVERIFY2(as_a_user.ok(), "could not give up overriding file permissions");
+        if (!folderOpen) {
+            QFile probe(folder + QStringLiteral("/probe"));
+            QVERIFY2(!probe.open(QIODevice::WriteOnly),
+                     "the closed folder still takes new files: permissions are overridden");
+        }
+        QCOMPARE(SaveTimingFile(path, ImageOf(Pattern(257, 7))), saves);
+
+        // Never a stray temporary file, whichever way the save went.
+        const QStringList expected =
+            earlierFile || saves ? QStringList{QStringLiteral("ombrix3_syc.bin")} : QStringList{};
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), expected);
+        if (!saves) return;
+        QCOMPARE(ReadFile(path), Pattern(257, 7));
+        if (earlierFile) QCOMPARE(InodeOf(path) == inode_before, !folderOpen);
     }
 
     void loadTakesTheFirst256Bytes_data() {
