@@ -1,9 +1,14 @@
 // Timing data files, read and written without dialogs.
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "tests/support/no_override.h"
 #include "tests/support/rig.h"
@@ -32,6 +37,43 @@ ino_t InodeOf(const QString& path) {
 struct ModeBack {
     QString path;
     ~ModeBack() { ::chmod(QFile::encodeName(path).constData(), 0700); }
+};
+
+// A load that wrongly opens a named pipe waits there for a writer. After a
+// while this gives such a reader 256 bytes and an end of file, so that the
+// load returns (with a "whole file" its test then refuses) instead of
+// hanging the test program.
+class PipeFeeder {
+  public:
+    PipeFeeder(const QString& path, std::chrono::milliseconds after)
+        : path_(QFile::encodeName(path)), thread_([this, after] { run(after); }) {}
+    ~PipeFeeder() {
+        done_ = true;
+        thread_.join();
+    }
+    bool fed() const { return fed_; }
+
+  private:
+    void run(std::chrono::milliseconds after) {
+        using namespace std::chrono_literals;
+        const auto deadline = std::chrono::steady_clock::now() + after;
+        while (!done_) {
+            std::this_thread::sleep_for(10ms);
+            if (std::chrono::steady_clock::now() < deadline) continue;
+            // Succeeds only while a reader has the pipe open, or waits to.
+            const int fd = ::open(path_.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0) continue;
+            const QByteArray bytes(256, '\x42');
+            fed_ = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+            ::close(fd);
+            return;
+        }
+    }
+
+    QByteArray path_;
+    std::atomic<bool> done_{false};
+    std::atomic<bool> fed_{false};
+    std::thread thread_;
 };
 
 TimingImage ImageOf(const QByteArray& bytes) {
@@ -181,7 +223,14 @@ class TimingFileTest : public QObject {
         if (kind == QLatin1String("device")) path = QStringLiteral("/dev/zero");
         TimingImage image;
         image.fill(0x11);
-        QVERIFY(!LoadTimingFile(path, image));
+        bool fed = false;
+        {
+            std::optional<PipeFeeder> feeder;
+            if (kind == QLatin1String("pipe")) feeder.emplace(path, std::chrono::seconds(2));
+            QVERIFY2(!LoadTimingFile(path, image), "the load took what is no regular file");
+            fed = feeder && feeder->fed();
+        }
+        QVERIFY2(!fed, "the load opened the pipe and waited for a writer");
         for (uint8_t b : image) QCOMPARE(b, uint8_t(0x11));
     }
 

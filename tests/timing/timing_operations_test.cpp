@@ -15,33 +15,49 @@ Q_DECLARE_METATYPE(talvo::TimingOutcome)
 namespace {
 
 // Notes each pause among the reports ("w3" for three ticks) and ends the
-// sequence at the pause numbered `gone_at` (from 1), if set.
+// sequence at the pause numbered `gone_at` (from 1), if set. A sequence that
+// runs away ends at its next pause and fails its test by name: one that
+// pauses far more often than a read-back and a load together (29), or whose
+// read waited out its second on a device that answers at once.
 class LoggingPacer : public Pacer {
   public:
-    LoggingPacer(sim::TalvoModel& talvo, std::vector<std::string>& log) : log_(log) {
-        talvo.on_report = [this](const sim::RecordedReport& r) {
+    static constexpr int kPauseBound = 100;
+    LoggingPacer(sim::TalvoModel& talvo, const DeviceLink& link, std::vector<std::string>& log)
+        : talvo_(talvo), log_(log) {
+        talvo.on_report = [this, &link](const sim::RecordedReport& r) {
             char code[8];
             std::snprintf(code, sizeof code, "%02X", unsigned(r.command()[0]));
             log_.push_back(code);
+            if (!silence_expected && link.health().last_read == ReadOutcome::TimedOut)
+                runAway("a read waited for an answer the device never owed");
         };
     }
+    ~LoggingPacer() { talvo_.on_report = nullptr; }
     bool waitTicks(int ticks) override {
         log_.push_back("w" + std::to_string(ticks));
-        return ++waits_ != gone_at;
+        if (++waits_ > kPauseBound) runAway("a timing sequence pauses without end");
+        return !ran_away_ && waits_ != gone_at;
     }
-    bool pass() override { return true; }
+    bool pass() override { return !ran_away_; }
 
     int gone_at = -1;
+    bool silence_expected = false;
     void restart() { waits_ = 0; }
 
   private:
+    void runAway(const char* why) {
+        if (!ran_away_) QTest::qFail(why, __FILE__, __LINE__);
+        ran_away_ = true;
+    }
+
+    sim::TalvoModel& talvo_;
     std::vector<std::string>& log_;
     int waits_ = 0;
+    bool ran_away_ = false;
 };
 
 struct Bench {
-    Bench() : pacer(rig.talvo, log) { QVERIFY(rig.link.FindDevice()); }
-    ~Bench() { rig.talvo.on_report = nullptr; }
+    Bench() : pacer(rig.talvo, rig.link, log) { QVERIFY(rig.link.FindDevice()); }
     TimingState& timing() { return rig.program.timing; }
     // Enters timing mode and forgets what that sent.
     void start() {
@@ -298,6 +314,7 @@ class TimingOperationsTest : public QObject {
     void aSilentDeviceEndsTheReadBackAfterThreeReads() {
         Bench b;
         b.rig.talvo.setSilent(true);
+        b.pacer.silence_expected = true;
         QCOMPARE(StartTimingMode(b.rig.link, b.timing(), b.pacer, {}, OnDeviceLost::End),
                  TimingOutcome::DeviceLost);
         QCOMPARE(b.log, (std::vector<std::string>{"0F", "10", "w3", "10"}));
