@@ -1,5 +1,6 @@
 #include "app/start_up.h"
 
+#include "app/caret_blink.h"
 #include "app/ui_support.h"
 
 namespace talvo {
@@ -7,6 +8,7 @@ namespace talvo {
 void PrepareApplication(QApplication& app) {
     app.setApplicationName(QStringLiteral("talvo4"));
     app.setFont(UiFont(9));
+    new CaretBlinkTimeout(&app);
 }
 
 }  // namespace talvo

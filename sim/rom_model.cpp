@@ -110,6 +110,7 @@ void RomModel::startChecksum(const CommandArray& command) {
     checksum_ = sum;
     checksum_pending_ = true;
     polls_since_request_ = 0;
+    requested_at_ = clock_();
 }
 
 void RomModel::answerPoll(Answers& answers) {
@@ -118,7 +119,8 @@ void RomModel::answerPoll(Answers& answers) {
         answers.add({0x00});
         return;
     }
-    const bool ready = polls_before_ready_ && polls_since_request_ >= *polls_before_ready_;
+    const bool ready = polls_before_ready_ && polls_since_request_ >= *polls_before_ready_ &&
+                       clock_() - requested_at_ >= sum_time_;
     ++polls_since_request_;
     if (ready)
         answers.add({0x01, uint8_t(checksum_ & 0xFF), uint8_t(checksum_ >> 8)});

@@ -3,7 +3,9 @@
 // sectors and 32 KiB blocks, takes eight bytes per data report after a write
 // start, and sums a range of itself on request.
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -37,6 +39,13 @@ class RomModel {
     // Status polls answered "not ready" after each checksum request before the
     // sum is reported (2 unless set); nullopt: never ready.
     void setPollsBeforeReady(std::optional<int> polls) { polls_before_ready_ = polls; }
+    // A part that takes `time` to sum: polls answer "not ready" until that
+    // long after the checksum request, on `clock` (a test may drive its own).
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void setSumTime(std::chrono::milliseconds time, Clock clock = std::chrono::steady_clock::now) {
+        sum_time_ = time;
+        clock_ = std::move(clock);
+    }
     // A cell that does not take its write: the byte written at `address`
     // lands with its lowest bit flipped, so the sums can no longer agree.
     void failWriteAt(uint32_t address) { failing_cell_ = address; }
@@ -62,6 +71,9 @@ class RomModel {
     int data_reports_left_ = 0;
     std::optional<int> polls_before_ready_ = 2;
     int polls_since_request_ = 0;
+    std::chrono::milliseconds sum_time_{0};
+    Clock clock_ = std::chrono::steady_clock::now;
+    std::chrono::steady_clock::time_point requested_at_{};
     bool checksum_pending_ = false;
     uint16_t checksum_ = 0;
     std::optional<uint32_t> failing_cell_;

@@ -12,35 +12,16 @@
 #include "remote/form2.h"
 #include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
+#include "tests/rom/rom_test_support.h"
 #include "tests/support/rig.h"
 
 using namespace talvo;
 using talvo::sim::RomModel;
-using talvo::testing::Rig;
-using talvo::testing::ScriptedDialogs;
+using namespace talvo::testing;
 
 namespace {
 
 constexpr uint32_t kAt = 0xE8000;
-
-QByteArray Pattern(qint64 length) {
-    QByteArray bytes(length, Qt::Uninitialized);
-    for (qint64 i = 0; i < length; ++i) bytes[i] = char((i * 131 + i / 4093) & 0xFF);
-    return bytes;
-}
-
-QString WriteFile(const QTemporaryDir& dir, const QByteArray& bytes) {
-    const QString path = dir.filePath(QStringLiteral("image%1.bin").arg(bytes.size()));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return {};
-    return path;
-}
-
-uint16_t Sum(QByteArrayView bytes) {
-    uint16_t sum = 0;
-    for (char c : bytes) sum = uint16_t(sum + uint8_t(c));
-    return sum;
-}
 
 // Every text Text1 is given; progress texts are only counted.
 struct TextLog {
@@ -56,45 +37,68 @@ struct TextLog {
     }
 };
 
-// Writes and reads, in the order the device sees them: the command code in
-// hex for a command, "d" for a data report, "R" for a read.
-class LoggingPlatform : public HidPlatform {
+// Longer than any write of these tests may take, the 15 s of a checksum that
+// never comes included.
+constexpr int kWriteLimitMs = 90'000;
+
+// Clicks Command10 with the write held to its bounds: a write that sends
+// more reports than one of `file_length` bytes may (its erases and data, and
+// the polls of the checksum bound with room to spare), or runs longer than
+// kWriteLimitMs, is ended as a closed main window ends it, so that a fault
+// fails its test by name rather than at the test program's timeout. Returns
+// what was exceeded; empty when the write kept its bounds.
+QString ClickWithinBounds(MainWindow& main, sim::TalvoModel& talvo, qint64 file_length) {
+    const qint64 length = (std::min<qint64>(file_length, 1048576) + 7) / 8 * 8;
+    const size_t max_reports = size_t(length / 8 + length / 4096 + 2 + 1000);
+    QString exceeded;
+    auto stop = [&exceeded](const QString& why) {
+        if (exceeded.isEmpty()) exceeded = why;
+        SetProgramEnding(true);
+    };
+    QElapsedTimer clock;
+    clock.start();
+    // For a wait that sends nothing; it fires in the wait's event passes.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout,
+                     [&] { stop(QStringLiteral("the write ran past its time limit")); });
+    watchdog.start(kWriteLimitMs);
+    const size_t before = talvo.reports().size();
+    const auto inner = talvo.on_report;
+    talvo.on_report = [&](const sim::RecordedReport& report) {
+        if (inner) inner(report);
+        if (talvo.reports().size() - before > max_reports)
+            stop(QStringLiteral("the write sent more than %1 reports").arg(max_reports));
+        else if (clock.hasExpired(kWriteLimitMs))
+            stop(QStringLiteral("the write ran past its time limit"));
+    };
+    main.Command10_Click();
+    talvo.on_report = inner;
+    return exceeded;
+}
+
+#define CLICK_COMMAND10(main, talvo, file_length)                             \
+    do {                                                                      \
+        const QString exceeded = ClickWithinBounds(main, talvo, file_length); \
+        QVERIFY2(exceeded.isEmpty(), qPrintable(exceeded));                   \
+    } while (false)
+
+// Counts the paints of a text box that show a progress text.
+class ProgressPaints : public QObject {
   public:
-    LoggingPlatform(sim::TalvoModel& talvo, QStringList& log)
-        : inner_(talvo), talvo_(talvo), log_(log) {}
-    std::vector<std::string> enumerate() override { return inner_.enumerate(); }
-    std::unique_ptr<HidConnection> open(const std::string& path) override {
-        auto inner = inner_.open(path);
-        if (!inner) return nullptr;
-        return std::make_unique<Connection>(std::move(inner), talvo_, log_);
+    explicit ProgressPaints(QLineEdit* text) : text_(text) { text->installEventFilter(this); }
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == text_ && event->type() == QEvent::Paint &&
+            text_->text().endsWith(QLatin1String("byte")))
+            ++count;
+        return false;
     }
 
   private:
-    class Connection : public HidConnection {
-      public:
-        Connection(std::unique_ptr<HidConnection> inner, sim::TalvoModel& talvo, QStringList& log)
-            : inner_(std::move(inner)), talvo_(talvo), log_(log) {}
-        std::optional<HidAttributes> attributes() override { return inner_->attributes(); }
-        std::optional<HidCaps> capabilities() override { return inner_->capabilities(); }
-        bool writeReport(std::span<const uint8_t> report) override {
-            log_ << (talvo_.rom.inDataPhase() ? QStringLiteral("d")
-                                              : QString::asprintf("%02X", report[1]));
-            return inner_->writeReport(report);
-        }
-        ReadOutcome readReport(std::span<uint8_t> buffer,
-                               std::chrono::milliseconds timeout) override {
-            log_ << QStringLiteral("R");
-            return inner_->readReport(buffer, timeout);
-        }
-
-      private:
-        std::unique_ptr<HidConnection> inner_;
-        sim::TalvoModel& talvo_;
-        QStringList& log_;
-    };
-    sim::SimPlatform inner_;
-    sim::TalvoModel& talvo_;
-    QStringList& log_;
+    QLineEdit* text_;
 };
 
 struct LoggedRig {
@@ -107,9 +111,6 @@ struct LoggedRig {
     MainWindow main{program};
 };
 
-std::vector<uint8_t> Bytes(std::span<const uint8_t> span) { return {span.begin(), span.end()}; }
-std::vector<uint8_t> Bytes(const QByteArray& a) { return {a.begin(), a.end()}; }
-
 }  // namespace
 
 class DownloadTest : public QObject {
@@ -118,7 +119,7 @@ class DownloadTest : public QObject {
     void cancelledDialogSendsNothing() {
         Rig rig;
         const QString before = rig.main().Text1->text();
-        rig.main().Command10_Click();
+        CLICK_COMMAND10(rig.main(), rig.talvo, 0);
         QCOMPARE(rig.dialogs.open_requests.size(), size_t(1));
         QCOMPARE(rig.dialogs.open_requests[0].title, QStringLiteral("ファイルを開く"));
         QVERIFY(rig.dialogs.open_requests[0].filter.isEmpty());
@@ -145,7 +146,7 @@ class DownloadTest : public QObject {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         Rig rig;
         rig.dialogs.answers.push_back(path);
-        rig.main().Command10_Click();
+        CLICK_COMMAND10(rig.main(), rig.talvo, 0);
         QTEST(rig.main().Text1->text(), "text");
         QVERIFY(rig.talvo.reports().empty());
     }
@@ -178,7 +179,7 @@ class DownloadTest : public QObject {
             if (rig.talvo.rom.inDataPhase()) text_at_data << rig.main.Text1->text();
         };
         TextLog texts(rig.main.Text1);
-        rig.main.Command10_Click();
+        CLICK_COMMAND10(rig.main, rig.talvo, length);
 
         QStringList expected;
         for (int i = 0; i < blocks.size(); ++i)
@@ -201,6 +202,7 @@ class DownloadTest : public QObject {
 
         const auto commands = rig.talvo.commands();
         const size_t erases = size_t(blocks.size() + sectors.size());
+        QVERIFY(commands.size() > erases + 1 + L / 8);
         for (size_t i = 0; i < erases; ++i) {
             const int at = i < size_t(blocks.size()) ? blocks[i] : sectors[i - blocks.size()];
             QCOMPARE(Bytes(commands[i]),
@@ -241,7 +243,7 @@ class DownloadTest : public QObject {
         Rig rig;
         rig.dialogs.answers.push_back(WriteFile(dir, file));
         TextLog texts(rig.main().Text1);
-        rig.main().Command10_Click();
+        CLICK_COMMAND10(rig.main(), rig.talvo, length);
 
         const QByteArray written = file.left(1048576);
         QCOMPARE(rig.main().Text1->text(), rom::texts::VerdictText(Sum(written), Sum(written)));
@@ -253,6 +255,7 @@ class DownloadTest : public QObject {
         QVERIFY(Bytes(rom.range(kAt, 1048576)) == Bytes(written));
         QCOMPARE(rom.contents()[kAt + 1048576], RomModel::FreshByte(kAt + 1048576));
         const auto commands = rig.talvo.commands();
+        QVERIFY(commands.size() > 39 + 131073);
         QCOMPARE(Bytes(commands[39]), Bytes(rom::WriteStartCommand(kAt, 1048576)));
         QCOMPARE(Bytes(commands[39 + 131073]), Bytes(rom::ChecksumRequestCommand(kAt, 1048576)));
         QCOMPARE(rig.talvo.queuedAnswers(), size_t(0));
@@ -264,7 +267,7 @@ class DownloadTest : public QObject {
         Rig rig;
         rig.talvo.rom.failWriteAt(kAt + 41);
         rig.dialogs.answers.push_back(WriteFile(dir, file));
-        rig.main().Command10_Click();
+        CLICK_COMMAND10(rig.main(), rig.talvo, file.size());
         uint16_t rom_sum = 0;
         for (uint8_t b : rig.talvo.rom.range(kAt, 100)) rom_sum = uint16_t(rom_sum + b);
         QVERIFY(rom_sum != Sum(file));
@@ -284,11 +287,12 @@ class DownloadTest : public QObject {
             if (rig.talvo.rom.inDataPhase()) QFile::resize(path, 0);
         };
         rig.dialogs.answers.push_back(path);
-        rig.main().Command10_Click();
+        CLICK_COMMAND10(rig.main(), rig.talvo, file.size());
         const QString verdict = rig.main().Text1->text();
         QVERIFY2(verdict.startsWith(QLatin1String("Write error  rom=")) &&
                      verdict.endsWith(QLatin1String(" file=0")),
                  qPrintable(verdict));
+        QVERIFY(rig.talvo.commands().size() > 2 + 13);
         QCOMPARE(Bytes(rig.talvo.commands()[2 + 13]), Bytes(rom::ChecksumRequestCommand(kAt, 100)));
     }
 
@@ -306,7 +310,7 @@ class DownloadTest : public QObject {
         else
             rig.talvo.rom.setPollsBeforeReady(std::nullopt);
         rig.dialogs.answers.push_back(WriteFile(dir, Pattern(13)));
-        rig.main().Command10_Click();
+        CLICK_COMMAND10(rig.main(), rig.talvo, 13);
         QCOMPARE(rig.main().Text1->text(), rom::texts::kNoChecksum);
         if (!pulled_out) QVERIFY(rig.talvo.rom.statusPolls() > 10);
     }
@@ -336,7 +340,7 @@ class DownloadTest : public QObject {
         };
         rig.dialogs.answers.push_back(WriteFile(dir, file));
         rig.dialogs.answers.push_back(WriteFile(dir, Pattern(8)));
-        rig.main().Command10_Click();
+        CLICK_COMMAND10(rig.main(), rig.talvo, file.size());
 
         QCOMPARE(rig.main().Text1->text(), rom::texts::VerdictText(Sum(file), Sum(file)));
         QCOMPARE(Bytes(rig.talvo.rom.range(kAt, 40000)), Bytes(file));
@@ -346,7 +350,38 @@ class DownloadTest : public QObject {
 
         rig.talvo.on_report = nullptr;
         pad->button(1)->click();  // the guard ends with the write
+        QVERIFY(!rig.talvo.reports().empty());
         QCOMPARE(rig.talvo.reports().back().command()[0], uint8_t(0x13));
+    }
+
+    // A repaint per progress text would cost more than sending the report:
+    // over a transfer Text1 repaints at most once per 20 ms, and the last
+    // progress text still reaches the screen.
+    void progressRepaintsStayBounded() {
+        QTemporaryDir dir;
+        constexpr int kLength = 262144;
+        Rig rig;
+        MainWindow& main = rig.main();
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main, 5000));
+        ProgressPaints paints(main.Text1);
+        using Clock = std::chrono::steady_clock;
+        Clock::time_point started{}, ended{};
+        QObject::connect(main.Text1, &QLineEdit::textChanged, [&](const QString& text) {
+            if (text == rom::texts::kDownload) started = Clock::now();
+            if (text == rom::texts::kDownloadEnd) ended = Clock::now();
+        });
+        rig.dialogs.answers.push_back(WriteFile(dir, Pattern(kLength)));
+        CLICK_COMMAND10(main, rig.talvo, kLength);
+
+        QCOMPARE(rig.talvo.rom.dataReportsTaken(), kLength / 8);
+        QVERIFY(ended > started);
+        const auto transfer_ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(ended - started).count();
+        QVERIFY2(
+            paints.count >= 1 && paints.count <= transfer_ms / 20 + 2,
+            qPrintable(
+                QStringLiteral("%1 progress paints in %2 ms").arg(paints.count).arg(transfer_ms)));
     }
 
     void closingTheMainWindowStops_data() {
@@ -366,7 +401,7 @@ class DownloadTest : public QObject {
                 QTimer::singleShot(0, &rig.main(), [&] { rig.main().close(); });
         };
         rig.dialogs.answers.push_back(WriteFile(dir, Pattern(40000)));
-        rig.main().Command10_Click();
+        CLICK_COMMAND10(rig.main(), rig.talvo, 40000);
         QVERIFY(ProgramEnding());
         QTEST(rig.main().Text1->text(), "last_text");
         QVERIFY(rig.main().Text1->updatesEnabled());
