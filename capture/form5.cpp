@@ -129,9 +129,14 @@ void Form5::buildControls() {
         MakePictureButton(this, "Command5", texts::kClose, CaptureButtonPicture::Close,
                           TwipsRect(7800, 4560, 1095, 855), QStringLiteral("ウィンドウを閉じる"));
     QObject::connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
-    QObject::connect(Command2, &QToolButton::clicked, this, &Form5::Command2_Click);
+    // A capture runs for many seconds and the save opens a modal dialog: both
+    // start after the click has returned, so that whoever pressed the button
+    // (a screen reader's press action among them) is not held until they end.
+    QObject::connect(Command2, &QToolButton::clicked, this, &Form5::Command2_Click,
+                     Qt::QueuedConnection);
     QObject::connect(Command3, &QToolButton::clicked, this, &Form5::Command3_Click);
-    QObject::connect(Command4, &QToolButton::clicked, this, &Form5::Command4_Click);
+    QObject::connect(Command4, &QToolButton::clicked, this, &Form5::Command4_Click,
+                     Qt::QueuedConnection);
     QObject::connect(Command5, &QToolButton::clicked, this, &Form5::Command5_Click);
 
     buildSlotControls();
