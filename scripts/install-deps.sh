@@ -10,6 +10,7 @@ packages=(
     umockdev libumockdev-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick
+    dbus-daemon
 )
 
 missing=()
