@@ -1,8 +1,12 @@
 #include "rom/sleep_inhibitor.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+
 #include <atomic>
 
 namespace talvo::rom {
@@ -71,9 +75,17 @@ SleepInhibitor::SleepInhibitor(const QString& who, const QString& why) {
         return;
     }
     const QList<QVariant> arguments = reply.arguments();
-    if (arguments.size() == 1 && arguments[0].canConvert<QDBusUnixFileDescriptor>())
-        lock_ = arguments[0].value<QDBusUnixFileDescriptor>();
-    if (!lock_.isValid()) failure_ = QStringLiteral("logind handed out no lock");
+    if (arguments.size() == 1 && arguments[0].canConvert<QDBusUnixFileDescriptor>()) {
+        const auto handed = arguments[0].value<QDBusUnixFileDescriptor>();
+        // A copy of our own: the message's closes when the message goes.
+        if (handed.isValid()) lock_ = ::fcntl(handed.fileDescriptor(), F_DUPFD_CLOEXEC, 0);
+    }
+    if (lock_ < 0) failure_ = QStringLiteral("logind handed out no lock");
+}
+
+void SleepInhibitor::release() {
+    if (lock_ >= 0) ::close(lock_);
+    lock_ = -1;
 }
 
 }  // namespace talvo::rom

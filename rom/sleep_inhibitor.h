@@ -5,7 +5,6 @@
 // there is no system bus or no logind the write goes on without one; a
 // front end that can say so finds the reason in failure().
 
-#include <QDBusUnixFileDescriptor>
 #include <QString>
 
 namespace talvo::rom {
@@ -21,20 +20,20 @@ class SleepInhibitor {
     explicit SleepInhibitor(const QString& who = kSleepInhibitWho,
                             const QString& why = kSleepInhibitWhy);
     // Releases the lock.
-    ~SleepInhibitor() = default;
+    ~SleepInhibitor() { release(); }
     SleepInhibitor(const SleepInhibitor&) = delete;
     SleepInhibitor& operator=(const SleepInhibitor&) = delete;
 
-    bool held() const { return lock_.isValid(); }
+    bool held() const { return lock_ >= 0; }
     // Why no lock is held, as one line for a terminal (English, no final
     // full stop); empty while one is held.
     const QString& failure() const { return failure_; }
     // Releases the lock before the end of the inhibitor's life.
-    void release() { lock_ = QDBusUnixFileDescriptor(); }
+    void release();
 
   private:
     // logind keeps the lock while this file descriptor is open.
-    QDBusUnixFileDescriptor lock_;
+    int lock_ = -1;
     QString failure_;
 };
 
