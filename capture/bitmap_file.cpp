@@ -50,6 +50,9 @@ bool write_bitmap(const QString& file_name, int32_t width, int32_t height,
     if (width <= 0 || height <= 0) return false;
     if (int64_t(frame_buffer.size()) != int64_t{width} * height * 3) return false;
     QSaveFile file(file_name);
+    // The file goes to a new file beside it first; where the folder takes no
+    // new files but the file may be written, it is written in place.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) return false;
     const QByteArray header = BitmapHeader(width, height);
     if (file.write(header) != header.size()) return false;

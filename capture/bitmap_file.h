@@ -20,9 +20,11 @@ QByteArray BitmapHeader(int32_t width, int32_t height);
 QString BitmapPathFor(const QString& chosen_name);
 
 // Writes the picture to file_name. The file appears only once it is complete,
-// so a failed write leaves an earlier file of that name whole. Returns false,
-// writing nothing, when the failure is known before (the pixels do not hold
-// width x height x 3 bytes, or the sizes are not positive).
+// so a failed write leaves an earlier file of that name whole; only in a
+// folder that lets the user write the file but create no new one is it
+// written in place, where a failed write may leave part of it. Returns false
+// on any failure, writing nothing when the failure is known before (the
+// pixels do not hold width x height x 3 bytes, or the sizes are not positive).
 bool write_bitmap(const QString& file_name, int32_t width, int32_t height,
                   std::span<const uint8_t> frame_buffer);
 

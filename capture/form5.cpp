@@ -5,31 +5,28 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPlainTextEdit>
-#include <QTextDocument>
 #include <QPointer>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
-#include <chrono>
 #include <cmath>
 
 #include "app/program.h"
 #include "app/ui_support.h"
 #include "capture/bitmap_file.h"
 #include "capture/button_pictures.h"
+#include "capture/capture_operations.h"
 #include "capture/capture_protocol.h"
 #include "capture/capture_texts.h"
 #include "capture/picture_box.h"
 #include "capture/slot_codes.h"
+#include "capture/slot_operations.h"
 
 namespace talvo {
 namespace {
 
 namespace texts = capture_texts;
-
-// A device that let this many reads in a row run into the wait has stopped
-// answering; going on would keep the window deaf to "停止" for hours.
-constexpr int kSilentReadsToGiveUp = 3;
 
 constexpr int kPictureBandLeft = 1440;
 constexpr int kPictureBandWidth = 8000;
@@ -61,6 +58,23 @@ QPushButton* MakeButton(QWidget* parent, const QString& object_name, const QStri
 }
 
 }  // namespace
+
+// How the window lends its time to the capture and to "REC": a tick is one
+// of its Timer1 ticks counted in capture_ticks, a pass handles the events
+// that are waiting. The sequence ends once the window is gone or the program
+// ends.
+class Form5::CaptureWindowPacer : public Pacer {
+  public:
+    explicit CaptureWindowPacer(Form5& window) : window_(&window) {}
+    bool waitTicks(int ticks) override { return window_ && window_->waitCaptureTicks(ticks); }
+    bool pass() override {
+        ProcessPendingEvents();
+        return window_ && !ProgramEnding();
+    }
+
+  private:
+    QPointer<Form5> window_;
+};
 
 Form5::Form5(Program& program) : program_(program) {
     setObjectName(QStringLiteral("Form5"));
@@ -120,7 +134,8 @@ void Form5::buildControls() {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
     QObject::connect(Timer1, &QTimer::timeout, this, &Form5::Timer1_Timer);
-    Timer1->start();
+    // Only the waits of "REC" read capture_ticks, and each resets it first:
+    // the timer runs while one of them waits, so an idle window never wakes.
 }
 
 void Form5::buildSlotControls() {
@@ -186,35 +201,16 @@ QPushButton* Form5::showButton(int slot) const {
 void Form5::Form_Load() {
     // Nothing can be saved before a capture has ended in this window.
     Command4->setEnabled(false);
-    sendSlotCode(kLivePictureCode);
-    DeviceLink& link = program_.link;
-    link.CommandBytes[0] = kRemoteKeyCommandCode;
-    link.CommandBytes[1] = kCaptureReadyKey;
-    link.SendCommand();
-    link.ReadResponse();
-    link.CommandBytes[0] = kPictureInfoCommand;
-    link.SendCommand();
-    link.ReadResponse();
-    if (link.ResponseBuffer[5] == kCaptureFpgaSelection) {
-        Text1->setPlainText(texts::kReady);
-        return;
-    }
+    CaptureObserver observer;
+    observer.status = [this](const QString& text) { Text1->setPlainText(text); };
+    if (CheckCaptureReady(program_.link, observer) == CaptureOutcome::Done) return;
     for (QAbstractButton* button :
          std::initializer_list<QAbstractButton*>{Command1, Command2, Command3, Command4})
         button->setEnabled(false);
-    Text1->setPlainText(texts::kSelectFpga);
 }
 
 void Form5::Timer1_Timer() {
     program_.capture.capture_ticks = (program_.capture.capture_ticks + 1) & 0xFFF;
-}
-
-void Form5::sendSlotCode(uint8_t code) {
-    DeviceLink& link = program_.link;
-    link.CommandBytes[0] = kImageSlotCommand;
-    link.CommandBytes[1] = code;
-    link.SendCommand();
-    link.ReadResponse();
 }
 
 void Form5::Command2_Click() {
@@ -224,45 +220,31 @@ void Form5::Command2_Click() {
          std::initializer_list<QAbstractButton*>{Command1, Command2, Command4, Command5})
         button->setEnabled(false);
     Timer1->stop();
-    CaptureState& capture = program_.capture;
-    capture.stop_requested = 0;
 
-    DeviceLink& link = program_.link;
-    link.CommandBytes[0] = kPictureInfoCommand;
-    link.SendCommand();
-    link.ReadResponse();
-    const auto width = uint16_t(link.ResponseBuffer[1] + 256 * link.ResponseBuffer[2]);
-    const auto height = uint16_t(link.ResponseBuffer[3] + 256 * link.ResponseBuffer[4]);
-    const std::optional<PictureSize> size = CheckPictureSize(width, height);
-    if (!size) {
-        // The previous picture and the sizes that describe it stay as they were.
-        Text1->setPlainText(texts::kNoInput);
-        endCapture();
-        return;
-    }
-    capture.source_width = size->source_width;
-    capture.transfer_width = size->transfer_width;
-    capture.frame_width = size->frame_width;
-    capture.frame_height = size->frame_height;
-    setUpPicture1();
-    Text1->setPlainText(PictureInfoText(capture.frame_width, capture.frame_height));
-    capture.frame_buffer.assign(size_t(size->frameBytes()), 0);
-
-    switch (transferLines()) {
-        case LinesEnd::Done:
-            endCapture();
-            return;
-        case LinesEnd::WindowGone:
-            // Nothing of the window may be touched any more, but the device
-            // still needs to hear that the capture is over.
-            link.CommandBytes[0] = kCaptureEndCommand;
-            link.CommandBytes[1] = 0x00;
-            link.SendCommand();
-            link.ReadResponse();
-            return;
-        case LinesEnd::ProgramEnds:
-            return;
-    }
+    Program& program = program_;
+    CaptureWindowPacer pacer(*this);
+    CaptureObserver observer;
+    observer.status = [this](const QString& text) { Text1->setPlainText(text); };
+    observer.size_accepted = [this](const CaptureState&) { setUpPicture1(); };
+    observer.line = [this](int y, std::span<const uint8_t> line) { Picture1->plotLine(y, line); };
+    observer.before_capture_end = [this] {
+        for (QAbstractButton* button :
+             std::initializer_list<QAbstractButton*>{Command1, Command2, Command4, Command5})
+            button->setEnabled(true);
+        Command1->setText(texts::kStill);
+        Describe(Command1, texts::kStill, Command1->accessibleDescription());
+    };
+    observer.program_ending = [] { return ProgramEnding(); };
+    const StopRequest stop = [&program] {
+        return program.capture.stop_requested == 1 || program.DeviceConnected == 0;
+    };
+    const CaptureOutcome outcome = RunCapture(program.link, program.capture, pacer, observer, stop);
+    // Gone or going: nothing of the window may be touched any more.
+    if (outcome == CaptureOutcome::FrontEndGone || outcome == CaptureOutcome::ProgramEnding) return;
+    // A recording that started this capture from one of its waits counts on.
+    if (tick_waits_ > 0) Timer1->start();
+    capturing_ = false;
+    closeIfAsked();
 }
 
 void Form5::setUpPicture1() {
@@ -275,110 +257,71 @@ void Form5::setUpPicture1() {
     Picture1->clear();
 }
 
-Form5::LinesEnd Form5::transferLines() {
-    QPointer<Form5> self(this);
-    Program& program = program_;
-    CaptureState& capture = program.capture;
-    DeviceLink& link = program.link;
-    const int reports = 3 * capture.transfer_width / kReportDataBytes;
-    const size_t line_bytes = size_t(capture.frame_width) * 3;
-    int silent_reads = 0;
-    for (int32_t y = 0; y < capture.frame_height; ++y) {
-        link.CommandBytes[0] = kLineRequestCommand;
-        link.CommandBytes[1] = uint8_t(reports);
-        link.SendCommand();
-        std::span<uint8_t> line(capture.frame_buffer.data() + size_t(y) * line_bytes, line_bytes);
-        for (int r = 0; r < reports && silent_reads < kSilentReadsToGiveUp; ++r) {
-            const auto asked = std::chrono::steady_clock::now();
-            link.ReadResponse();
-            const bool waited_out = std::chrono::steady_clock::now() - asked >= kResponseWait;
-            silent_reads = waited_out ? silent_reads + 1 : 0;
-            // Bytes past a short report read as 0.
-            ReportData data;
-            for (int i = 0; i < kReportDataBytes; ++i) data[size_t(i)] = link.ResponseBuffer[i + 1];
-            StoreLineReport(line, r, data);
-        }
-        if (capture.source_width < capture.frame_width) BlackenLineTail(line, capture.source_width);
-        Picture1->plotLine(y, line);
-
-        ProcessPendingEvents();
-        if (!self) return LinesEnd::WindowGone;
-        if (ProgramEnding()) return LinesEnd::ProgramEnds;
-        if (capture.stop_requested == 1 || program.DeviceConnected == 0) break;
-        if (silent_reads >= kSilentReadsToGiveUp) {
-            Text1->setPlainText(texts::kDeviceSilent);
-            break;
-        }
-    }
-    return LinesEnd::Done;
-}
-
-void Form5::endCapture() {
-    for (QAbstractButton* button :
-         std::initializer_list<QAbstractButton*>{Command1, Command2, Command4, Command5})
-        button->setEnabled(true);
-    Command1->setText(texts::kStill);
-    Describe(Command1, texts::kStill, Command1->accessibleDescription());
-    DeviceLink& link = program_.link;
-    link.CommandBytes[0] = kCaptureEndCommand;
-    link.CommandBytes[1] = 0x00;
-    link.SendCommand();
-    link.ReadResponse();
-    Timer1->start();
-    capturing_ = false;
-    if (close_after_capture_) close();
-}
-
 void Form5::Command3_Click() { program_.capture.stop_requested = 1; }
 
 void Form5::Command5_Click() { close(); }
 
 void Form5::closeEvent(QCloseEvent* event) {
-    if (capturing_) {
-        // The capture loop still runs on this window: let it end at the next
-        // line with its end step, then it closes the window.
-        close_after_capture_ = true;
-        program_.capture.stop_requested = 1;
+    if (capturing_ || recording_ > 0) {
+        // A capture still runs on this window: it ends at the next line with
+        // its end step. A recording still owes the device its remaining codes
+        // and waits: cut short, it leaves the device in the middle of one.
+        // Whichever ends last closes the window.
+        close_pending_ = true;
+        if (capturing_) program_.capture.stop_requested = 1;
         event->ignore();
         return;
     }
     event->accept();
 }
 
+void Form5::closeIfAsked() {
+    if (close_pending_ && !capturing_ && recording_ == 0) close();
+}
+
 bool Form5::waitCaptureTicks(int n) {
     QPointer<Form5> self(this);
     CaptureState& capture = program_.capture;
     capture.capture_ticks = 0;
+    // A capture started from a wait stops the timer and starts it again when
+    // it ends: the wait stands still meanwhile.
+    ++tick_waits_;
+    if (!Timer1->isActive()) Timer1->start();
     while (self && !ProgramEnding() && capture.capture_ticks < n)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return self && !ProgramEnding();
+    if (!self) return false;
+    // An outer wait, if any, still needs its ticks.
+    if (--tick_waits_ == 0) Timer1->stop();
+    return !ProgramEnding();
 }
 
 void Form5::Command1_Click() {
     if (!Command1->isEnabled()) return;
-    for (int slot = 1; slot <= kImageSlots; ++slot) {
-        QCheckBox* slot_mark = mark(slot);
-        if (slot_mark->isChecked()) continue;
-        slot_mark->setChecked(true);
-        const SlotCodes codes = CodesOfSlot(slot);
-        sendSlotCode(codes.record_first);
-        if (!waitCaptureTicks(kRecordFirstWait)) return;
-        sendSlotCode(codes.record_second);
-        if (!waitCaptureTicks(kRecordSecondWait)) return;
-        sendSlotCode(codes.record_third);
-        break;
+    const int slot = FirstFreeSlot(
+        {Check1->isChecked(), Check2->isChecked(), Check3->isChecked(), Check4->isChecked()});
+    if (slot != 0) {
+        mark(slot)->setChecked(true);
+        QPointer<Form5> self(this);
+        CaptureWindowPacer pacer(*this);
+        ++recording_;
+        const bool sent_all = RecordSlot(program_.link, slot, pacer);
+        if (!self) return;
+        --recording_;
+        // Only the end of the program cuts a recording short.
+        if (!sent_all) return;
     }
     Command10->setEnabled(false);
+    closeIfAsked();
 }
 
 void Form5::showSlot(int slot) {
-    sendSlotCode(CodesOfSlot(slot).show);
+    ShowSlot(program_.link, slot);
     Command10->setEnabled(true);
 }
 
 void Form5::Command10_Click() {
     if (!Command10->isEnabled()) return;
-    sendSlotCode(kLivePictureCode);
+    ShowLivePicture(program_.link);
     Command10->setEnabled(false);
 }
 

@@ -63,24 +63,25 @@ class Form5 : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    enum class LinesEnd { Done, WindowGone, ProgramEnds };
+    class CaptureWindowPacer;
 
     void buildControls();
     void buildSlotControls();
     void Form_Load();
-    // One command 0x17 with `code`, and its answer, which nobody looks at.
-    void sendSlotCode(uint8_t code);
     void showSlot(int slot);
     // Waits until capture_ticks has counted n ticks of Timer1, handling events.
     // False when the window or the program is gone meanwhile.
     bool waitCaptureTicks(int n);
     void setUpPicture1();
-    LinesEnd transferLines();
-    void endCapture();
+    void closeIfAsked();
 
     Program& program_;
     bool capturing_ = false;
-    bool close_after_capture_ = false;
+    int tick_waits_ = 0;  // waits on capture_ticks in progress, one inside another
+    int recording_ = 0;   // "REC" sequences under way; a second may start in the first's waits
+    // A close asked for while a capture or a recording ran: the window closes
+    // when the last of them has ended.
+    bool close_pending_ = false;
 };
 
 }  // namespace talvo

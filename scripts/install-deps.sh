@@ -9,8 +9,9 @@ packages=(
     fonts-ipafont-gothic
     umockdev libumockdev-dev
     clang libclang-rt-14-dev
-    xvfb xauth imagemagick
-    dbus-daemon
+    xvfb xauth imagemagick xdotool
+    dbus dbus-daemon at-spi2-core python3-pyatspi
+    dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream
 )
 
 missing=()

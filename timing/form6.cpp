@@ -8,8 +8,8 @@
 
 #include "app/program.h"
 #include "app/ui_support.h"
-#include "timing/timing_commands.h"
-#include "timing/timing_file.h"
+#include "app/window_pacer.h"
+#include "timing/timing_operations.h"
 
 namespace talvo {
 namespace {
@@ -17,10 +17,6 @@ namespace {
 const QString kSaveTitle = QStringLiteral("OMBRIX-3 入出力映像タイミングDataを保存");
 const QString kLoadTitle = QStringLiteral("OMBRIX-3 入出力映像タイミングDataを読込");
 const QString kSuggestedFileName = QStringLiteral("ombrix3_syc*.bin");
-
-constexpr int kPauseTicks = 3;
-constexpr int kReadLength = 8;
-constexpr int kGroupLength = 4;
 
 }  // namespace
 
@@ -39,43 +35,27 @@ void Form6::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void Form6::sendAndRead() {
-    program_.link.SendCommand();
-    program_.link.ReadResponse();
-}
-
-bool Form6::pause() {
-    QPointer<Form6> self(this);
-    program_.ticks.WaitTicks(kPauseTicks);
-    return self && !self->unloaded_ && !ProgramEnding();
+TickPacer Form6::pacer() {
+    // A sequence of this window ends when the window was closed (or is gone)
+    // or the program is ending.
+    return TickPacer(program_.ticks,
+                     [self = QPointer<Form6>(this)] { return self && !self->unloaded_; });
 }
 
 void Form6::Form_Load() {
-    DeviceLink& link = program_.link;
-    TimingState& timing = program_.timing;
-    // While another sequence (a ROM write) holds the device, every report
-    // would be dropped and every answer read as zeros.
-    if (link.heldExclusively()) {
-        keepOffTheBlock();
-        return;
+    TickPacer ticks = pacer();
+    switch (StartTimingMode(program_.link, program_.timing, ticks)) {
+        case TimingOutcome::Done:
+            block_usable_ = true;
+            setBarsFromImage();
+            return;
+        case TimingOutcome::DeviceBusy:
+        case TimingOutcome::BlockUnreachable:
+            keepOffTheBlock();
+            return;
+        default:
+            return;  // the window is gone or the program ends
     }
-    SetTimingMode(link.CommandBytes, true);
-    sendAndRead();
-    timing.timing_base = link.ResponseBuffer[1];
-    timing.timing_page = link.ResponseBuffer[2];
-    if (!TimingBlockReachable(timing.timing_base)) {
-        keepOffTheBlock();
-        return;
-    }
-    for (int offset = 0; offset <= kLastTimingAddressOffset; offset += kReadLength) {
-        SetTimingRead(link.CommandBytes, timing, offset);
-        sendAndRead();
-        for (int i = 0; i < kReadLength; ++i)
-            timing.timing_image[size_t(offset + i)] = link.ResponseBuffer[size_t(1 + i)];
-        if (!pause()) return;
-    }
-    block_usable_ = true;
-    setBarsFromImage();
 }
 
 void Form6::keepOffTheBlock() {
@@ -86,8 +66,7 @@ void Form6::keepOffTheBlock() {
 
 void Form6::Form_Unload() {
     unloaded_ = true;
-    SetTimingMode(program_.link.CommandBytes, false);
-    sendAndRead();
+    LeaveTimingMode(program_.link);
 }
 
 void Form6::setBarsFromImage() {
@@ -103,22 +82,15 @@ void Form6::ParameterChange(int index) {
     const int value = bars_[size_t(index)]->value();
     text_boxes_[size_t(index)]->setText(QString::number(value));
 
-    TimingState& timing = program_.timing;
     if (unloaded_ || !block_usable_) return;
+    TimingState& timing = program_.timing;
     if (StandsForValueAboveRange(timing.timing_image, parameter, value)) return;
-    if (program_.link.heldExclusively()) {
+    if (WriteTimingParameter(program_.link, timing, parameter, value) ==
+        TimingOutcome::DeviceBusy) {
         // The write would be dropped; the bar goes back to what the device
         // holds, so that bar, image and device keep agreeing.
         bars_[size_t(index)]->setValue(BarValue(timing.timing_image, parameter));
-        return;
     }
-    if (!StoreValue(timing.timing_image, parameter, value)) return;
-
-    CommandArray& bytes = program_.link.CommandBytes;
-    SetTimingWrite(bytes, timing, parameter.offset);
-    sendAndRead();
-    SetTimingWriteEnd(bytes, timing, parameter.offset);
-    sendAndRead();
 }
 
 void Form6::Command1_Click() {
@@ -128,7 +100,7 @@ void Form6::Command1_Click() {
     const QString path = program.dialogs.getSaveFileName(
         this, {kSaveTitle, DocumentsFolder(), kSuggestedFileName, QString()});
     if (path.isEmpty()) return;
-    SaveTimingFile(path, program.timing.timing_image);
+    SaveTimingData(program.timing, path);
 }
 
 void Form6::Command2_Click() {
@@ -138,22 +110,13 @@ void Form6::Command2_Click() {
         this, {kLoadTitle, DocumentsFolder(), QString(), QString()});
     if (!self || unloaded_ || ProgramEnding() || program_.link.heldExclusively()) return;
 
-    TimingState& timing = program_.timing;
     // A cancelled dialog still writes the image as it stands; a file that
     // cannot be read whole changes nothing and sends nothing.
-    if (!path.isEmpty() && !LoadTimingFile(path, timing.timing_image)) return;
-
-    CommandArray& bytes = program_.link.CommandBytes;
-    int last_group = 0;
-    for (int k = 0; k <= kLastTimingAddressOffset; k += kGroupLength) {
-        SetTimingWrite(bytes, timing, k);
-        sendAndRead();
-        last_group = k;
-        if (!pause()) return;
-    }
-    setBarsFromImage();
-    SetTimingWriteEnd(bytes, timing, last_group);
-    sendAndRead();
+    const std::optional<QString> file =
+        path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+    TickPacer ticks = pacer();
+    LoadTimingData(program_.link, program_.timing, file, ticks,
+                   {.image_written = [this] { setBarsFromImage(); }});
 }
 
 }  // namespace talvo

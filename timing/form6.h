@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 
+#include "app/window_pacer.h"
 #include "timing/timing_parameters.h"
 
 class QGroupBox;
@@ -54,11 +55,9 @@ class Form6 : public QWidget {
     void Form_Unload();
     void ParameterChange(int index);
     void setBarsFromImage();
-    void sendAndRead();
-    // The three-tick pause between reports of a sequence. False when the
-    // sequence must stop: this window was closed (or is gone) or the program
-    // is ending. After false, `this` may no longer exist.
-    bool pause();
+    // How this window's sequences spend their pauses. After a pause that
+    // ends a sequence, `this` may no longer exist.
+    TickPacer pacer();
 
     Program& program_;
     bool unloaded_ = false;

@@ -3,8 +3,10 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleHints>
 #include <QtTest>
 
+#include "app/caret_blink.h"
 #include "capture/form5.h"
 #include "remote/form2.h"
 #include "tests/support/rig.h"
@@ -93,6 +95,23 @@ class MainWindowTest : public QObject {
         rig.program.ticks.WaitTicks(2);
         QVERIFY(active_inside);
         QVERIFY(!timer->isActive());
+    }
+
+    void caretStopsBlinkingWhenLeftAloneAndBlinksAgainOnInput() {
+        if (QGuiApplication::styleHints()->cursorFlashTime() <= 0)
+            QSKIP("this platform does not blink the caret");
+        Rig rig;
+        rig.main().show();
+        CaretBlinkTimeout blink(nullptr);
+        auto* timeout = blink.findChild<QTimer*>(QStringLiteral("caretBlinkTimeout"));
+        QVERIFY(timeout);
+        QVERIFY(blink.blinking());
+        timeout->start(0);  // the user has been away for the whole timeout
+        QTRY_VERIFY_WITH_TIMEOUT(!blink.blinking(), 5000);
+        QTest::keyClick(rig.main().Text1, Qt::Key_End);
+        QVERIFY(blink.blinking());
+        QTest::mouseClick(rig.main().Text1, Qt::LeftButton);
+        QVERIFY(blink.blinking());
     }
 
     void nestedWaitsKeepTheTimerForTheOuterOne() {

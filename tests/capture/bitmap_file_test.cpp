@@ -6,10 +6,13 @@
 #include <QTest>
 
 #include "capture/bitmap_file.h"
+#include "tests/capture/permissions_as_a_user.h"
 #include "tests/support/rig.h"
 
 using namespace talvo;
+using talvo::testing::PermissionsAsAUser;
 using talvo::testing::ReadFile;
+using talvo::testing::TakesNoNewFiles;
 using talvo::testing::WriteFile;
 
 namespace {
@@ -45,6 +48,7 @@ class BitmapFileTest : public QObject {
     void fileDecodesBackToThePicture();
     void overwritingALongerFileLeavesNothingBehind();
     void failedSaveLeavesTheOldFileWhole();
+    void folderThatTakesNoNewFiles();
     void mismatchedPixelsWriteNothing_data();
     void mismatchedPixelsWriteNothing();
 };
@@ -156,6 +160,39 @@ void BitmapFileTest::failedSaveLeavesTheOldFileWhole() {
     QCOMPARE(ReadFile(not_a_folder), old_bytes);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("plain")});
+}
+
+void BitmapFileTest::folderThatTakesNoNewFiles() {
+    QTemporaryDir dir;
+    const QString writable = dir.filePath(QStringLiteral("writable.bmp"));
+    const QString read_only = dir.filePath(QStringLiteral("read-only.bmp"));
+    QVERIFY(WriteFile(writable, QByteArray(1 << 20, 'x')));
+    QVERIFY(WriteFile(read_only, QByteArray("kept")));
+    QVERIFY(QFile::setPermissions(read_only, QFile::ReadOwner));
+    const QFile::Permissions open_folder = QFile::permissions(dir.path());
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    const std::vector<uint8_t> pixels = Gradient(68, 101);
+    bool wrote_in_place = false, wrote_new = true, wrote_read_only = true;
+    {
+        PermissionsAsAUser as_a_user;
+        if (as_a_user.inEffect() && TakesNoNewFiles(dir.path())) {
+            wrote_in_place = write_bitmap(writable, 68, 101, pixels);
+            wrote_new = write_bitmap(dir.filePath(QStringLiteral("new.bmp")), 68, 101, pixels);
+            wrote_read_only = write_bitmap(read_only, 68, 101, pixels);
+        } else {
+            QFile::setPermissions(dir.path(), open_folder);
+            QSKIP("cannot take the right to create files from this process");
+        }
+    }
+    QVERIFY(QFile::setPermissions(dir.path(), open_folder));
+    QVERIFY(wrote_in_place);
+    QCOMPARE(ReadFile(writable),
+             BitmapHeader(68, 101) + QByteArray(reinterpret_cast<const char*>(pixels.data()),
+                                                qsizetype(pixels.size())));
+    QVERIFY(!wrote_new);
+    QVERIFY(!wrote_read_only);
+    QCOMPARE(ReadFile(read_only), QByteArray("kept"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 void BitmapFileTest::mismatchedPixelsWriteNothing_data() {

@@ -137,7 +137,7 @@ void Form5CaptureTest::windowAndPictureButtons() {
     QCOMPARE(f->Text1->font().pointSizeF(), 12.0);
     QCOMPARE(f->CommonDialog1, &rig.dialogs);
     QCOMPARE(f->Timer1->interval(), 100);
-    QVERIFY(f->Timer1->isActive());
+    QVERIFY(!f->Timer1->isActive());  // it runs only while "REC" waits
     for (QToolButton* button : {f->Command2, f->Command3, f->Command4, f->Command5}) {
         QCOMPARE(button->iconSize(), QSize(64, 32));
         QVERIFY(!button->icon().pixmap(64, 32).toImage().isNull());
@@ -158,8 +158,6 @@ void Form5CaptureTest::timerAdvancesCaptureTicksModulo4096() {
     QCOMPARE(rig.program.capture.capture_ticks, 4095);
     f->Timer1_Timer();
     QCOMPARE(rig.program.capture.capture_ticks, 0);
-    rig.program.capture.capture_ticks = 0;
-    QTRY_VERIFY(rig.program.capture.capture_ticks >= 2);
 }
 
 void Form5CaptureTest::readinessCheck() {
@@ -239,7 +237,7 @@ void Form5CaptureTest::capture640x480() {
     QCOMPARE(f->Picture1->penWidth(), 1);
     QCOMPARE(f->Command1->text(), QStringLiteral("静止"));
     QCOMPARE(f->Command1->accessibleName(), QStringLiteral("静止"));
-    QVERIFY(f->Timer1->isActive());
+    QVERIFY(!f->Timer1->isActive());  // no "REC" waits
     QVERIFY(!f->capturing());
     QCOMPARE(EnabledButtons(*f),
              QStringList({"Command1", "Command2", "Command3", "Command4", "Command5", "Command6",

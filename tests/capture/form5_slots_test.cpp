@@ -9,6 +9,7 @@
 
 #include "capture/capture_texts.h"
 #include "tests/capture/capture_window.h"
+#include "tests/capture/permissions_as_a_user.h"
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -72,6 +73,10 @@ class Form5SlotsTest : public QObject {
     void recordIntoFirstFreeSlot();
     void recordWithAllMarksTicked();
     void secondRecDuringTheWaitsInterleaves();
+    void timerRunsOnlyWhileRecWaits();
+    void captureDuringARecWaitHoldsTheWaitStill();
+    void closingDuringRecFinishesTheSequenceFirst_data();
+    void closingDuringRecFinishesTheSequenceFirst();
     void showSlotAndBackToLive_data();
     void showSlotAndBackToLive();
     void saveWritesTheBitmap();
@@ -81,6 +86,7 @@ class Form5SlotsTest : public QObject {
     void saveOfAStoppedCapture();
     void saveOfAWidthNotAMultipleOf4();
     void failedSaveSaysSoAndKeepsTheOldFile();
+    void saveInAFolderThatTakesNoNewFiles();
 };
 
 void Form5SlotsTest::recordIntoFirstFreeSlot_data() {
@@ -152,6 +158,106 @@ void Form5SlotsTest::secondRecDuringTheWaitsInterleaves() {
     QVERIFY(position(0xA5) < position(0x80));  // the second one started during the first's wait
     QVERIFY(f->Check1->isChecked() && f->Check2->isChecked());
     QVERIFY(!f->Check3->isChecked());
+    QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
+}
+
+void Form5SlotsTest::timerRunsOnlyWhileRecWaits() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    QVERIFY(!f->Timer1->isActive());
+    std::vector<bool> running_at_codes;
+    rig.talvo.on_report = [&](const sim::RecordedReport&) {
+        running_at_codes.push_back(f->Timer1->isActive());
+    };
+    // A second "REC" from the first one's wait: the timer stops only when no
+    // wait is left.
+    QMetaObject::invokeMethod(
+        f, [f] { f->Command1_Click(); }, Qt::QueuedConnection);
+    f->Command1_Click();
+    // 0xA0 before the first wait; 0xA5, 0xC5 and 0x85 from inside it; 0xC0
+    // and 0x80 between and after the waits of the first.
+    QCOMPARE(running_at_codes, (std::vector<bool>{false, true, true, true, false, false}));
+    QVERIFY(!f->Timer1->isActive());
+    f->Command6_Click();
+    f->Command10_Click();
+    QVERIFY(!f->Timer1->isActive());
+}
+
+void Form5SlotsTest::captureDuringARecWaitHoldsTheWaitStill() {
+    Rig rig;
+    rig.talvo.capture.width = 65;
+    rig.talvo.capture.height = 101;
+    Form5* f = OpenCaptureWindow(rig);
+    TickLog ticks(*f);
+    bool timer_ran_in_capture = false;
+    int ticks_at_first_line = -1, ticks_at_last_line = -2;
+    rig.talvo.capture.on_line_request = [&](int line) {
+        timer_ran_in_capture = timer_ran_in_capture || f->Timer1->isActive();
+        if (line == 0) ticks_at_first_line = rig.program.capture.capture_ticks;
+        if (line == 100) ticks_at_last_line = rig.program.capture.capture_ticks;
+    };
+    Clock::time_point capture_start, capture_end;
+    rig.talvo.on_report = [&](const sim::RecordedReport& report) {
+        if (report.command()[0] == 0x14) capture_start = report.time;
+        if (report.command()[0] == 0x16) capture_end = report.time;
+    };
+    const size_t before = rig.talvo.capture.slotCodes().size();
+    QMetaObject::invokeMethod(
+        f, [f] { f->Command2_Click(); }, Qt::QueuedConnection);
+    f->Command1_Click();
+
+    QCOMPARE(rig.talvo.capture.linesRequested(), 101);
+    QVERIFY(!timer_ran_in_capture);
+    QCOMPARE(ticks_at_last_line, ticks_at_first_line);
+    const auto& records = rig.talvo.capture.slotCodes();
+    QCOMPARE(records.size(), before + 3);
+    const auto* sent = &records[before];
+    QVERIFY(sent[0].time < capture_start && capture_end < sent[1].time);
+    // The first wait still counted a whole tick, after the capture.
+    QCOMPARE(ticks.ticksBetween(capture_start, capture_end), 0);
+    QVERIFY(ticks.ticksBetween(capture_end, sent[1].time) >= 1);
+    QVERIFY(ticks.ticksBetween(sent[1].time, sent[2].time) >= 4);
+    QVERIFY(!f->Timer1->isActive());
+}
+
+void Form5SlotsTest::closingDuringRecFinishesTheSequenceFirst_data() {
+    QTest::addColumn<bool>("by_button");
+    QTest::newRow("終了") << true;
+    QTest::newRow("title bar") << false;
+}
+
+void Form5SlotsTest::closingDuringRecFinishesTheSequenceFirst() {
+    QFETCH(bool, by_button);
+    Rig rig;
+    QPointer<Form5> f = OpenCaptureWindow(rig);
+    TickLog ticks(*f);
+    const size_t before = rig.talvo.capture.slotCodes().size();
+    bool shown_at_third_code = false;
+    rig.talvo.on_report = [&](const sim::RecordedReport& report) {
+        if (report.command()[0] == 0x17 && report.command()[1] == 0x80)
+            shown_at_third_code = f && f->isVisible();
+    };
+    QMetaObject::invokeMethod(
+        f,
+        [f, by_button] {
+            if (by_button)
+                f->Command5->click();
+            else
+                f->close();
+        },
+        Qt::QueuedConnection);
+    f->Command1_Click();
+
+    const auto& records = rig.talvo.capture.slotCodes();
+    QCOMPARE(records.size(), before + 3);
+    const auto* sent = &records[before];
+    QCOMPARE((QList<int>{sent[0].code, sent[1].code, sent[2].code}),
+             (QList<int>{0xA0, 0xC0, 0x80}));
+    QVERIFY(ticks.ticksBetween(sent[0].time, sent[1].time) >= 1);
+    QVERIFY(ticks.ticksBetween(sent[1].time, sent[2].time) >= 4);
+    QVERIFY(shown_at_third_code);
+    QTRY_VERIFY_WITH_TIMEOUT(f.isNull(), 2000);
+    QVERIFY(!rig.main().captureWindow());
     QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
 }
 
@@ -301,6 +407,36 @@ void Form5SlotsTest::failedSaveSaysSoAndKeepsTheOldFile() {
     f->Command4_Click();
     QCOMPARE(ReadFile(good).size(), 921654);
     QCOMPARE(StatusText(*f), status);
+}
+
+void Form5SlotsTest::saveInAFolderThatTakesNoNewFiles() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    const QString status = StatusText(*f);
+    QTemporaryDir dir;
+    const QString existing = dir.filePath(QStringLiteral("existing.bmp"));
+    QVERIFY(WriteFile(existing, QByteArray("an earlier picture")));
+    const QFile::Permissions open_folder = QFile::permissions(dir.path());
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    QString status_after_existing, status_after_new;
+    {
+        PermissionsAsAUser as_a_user;
+        if (!as_a_user.inEffect() || !TakesNoNewFiles(dir.path())) {
+            QFile::setPermissions(dir.path(), open_folder);
+            QSKIP("cannot take the right to create files from this process");
+        }
+        SaveThroughDialog(rig, f, existing);
+        status_after_existing = StatusText(*f);
+        SaveThroughDialog(rig, f, dir.filePath(QStringLiteral("new.bmp")));
+        status_after_new = StatusText(*f);
+    }
+    QVERIFY(QFile::setPermissions(dir.path(), open_folder));
+    QCOMPARE(status_after_existing, status);
+    QCOMPARE(ReadFile(existing).size(), 921654);
+    QVERIFY(ShowsSimulatedPicture(existing, rig, 480));
+    QCOMPARE(status_after_new, texts::kSaveFailed);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("new.bmp"))));
 }
 
 QTEST_MAIN(Form5SlotsTest)

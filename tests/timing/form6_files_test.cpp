@@ -101,7 +101,7 @@ class Form6FilesTest : public QObject {
         const auto& device = rig.talvo.timing.block();
         for (size_t i = 0; i < 76; ++i) QCOMPARE(int(device[i]), int(i));
         for (size_t i = 76; i < 80; ++i) QCOMPARE(device[i], device_before[i]);
-        QVERIFY(log.fewestTicksBetween(0x11) >= 3);  // three ticks after each group
+        QVERIFY(log.fewestTicksBetween(0x11) >= 3);  // three 10 ms ticks after each group
 
         QCOMPARE(BarValue(f, "h2pos"), 4 * 256 + 2);
         QCOMPARE(f->h2pos_txt->text(), QStringLiteral("1026"));

@@ -217,7 +217,7 @@ class Form6Test : public QObject {
             QCOMPARE(read[2], uint8_t(0x31 + 8 * i));
             QCOMPARE(read[3], uint8_t(0x77));
         }
-        // Each read is followed by a wait of three 1 ms ticks.
+        // Each read is followed by a wait of three 10 ms ticks (WaitTicks(3), 30 ms).
         QVERIFY(log.fewestTicksBetween(0x10) >= 3);
         const TimingState& timing = rig.program.timing;
         QCOMPARE(timing.timing_base, uint8_t(0x31));

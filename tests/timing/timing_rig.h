@@ -40,7 +40,7 @@ inline CommandArray GroupReport(uint8_t code, const TimingState& timing, int k) 
             image[size_t(k + 3)]};
 }
 
-// Counts the main window's ticks and notes the count at every report, so
+// Counts the main window's 10 ms ticks and notes the count at every report, so
 // that the waits between reports can be checked without timing anything.
 class TickLog {
   public:

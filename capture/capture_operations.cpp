@@ -1,0 +1,145 @@
+#include "capture/capture_operations.h"
+
+#include <optional>
+#include <utility>
+
+#include "capture/capture_protocol.h"
+#include "capture/capture_texts.h"
+#include "capture/slot_operations.h"
+
+namespace talvo {
+namespace {
+
+namespace texts = capture_texts;
+
+// A device that let this many reads in a row run into their wait has
+// stopped answering; going on would keep the front end deaf to a stop for
+// hours (a picture takes up to 120 000 reads).
+constexpr int kSilentReadsToGiveUp = 3;
+
+template <typename Signature, typename... Args>
+void Tell(const std::function<Signature>& listener, Args&&... args) {
+    if (listener) listener(std::forward<Args>(args)...);
+}
+
+bool Lost(const DeviceLink& link, DeviceLostPolicy lost) {
+    return lost == DeviceLostPolicy::End && link.deviceLost();
+}
+
+// The last read waited out its full wait. A read that another sequence's
+// hold on the link turned away returned at once, and the link did not count
+// it: it is no such read, whatever the holder's last read was.
+bool WaitedOut(const DeviceLink& link) {
+    return !link.heldExclusively() && link.health().last_read == ReadOutcome::TimedOut;
+}
+
+void Exchange(DeviceLink& link) {
+    link.SendCommand();
+    link.ReadResponse();
+}
+
+CaptureOutcome EndCapture(DeviceLink& link, const CaptureObserver& observer,
+                          CaptureOutcome outcome) {
+    Tell(observer.before_capture_end);
+    SendCaptureEnd(link);
+    return outcome;
+}
+
+// The front end went away between two lines. The device still needs to hear
+// that the capture is over, unless the program closed it on its way out.
+CaptureOutcome FrontEndWent(DeviceLink& link, const CaptureObserver& observer) {
+    if (observer.program_ending && observer.program_ending()) return CaptureOutcome::ProgramEnding;
+    SendCaptureEnd(link);
+    return CaptureOutcome::FrontEndGone;
+}
+
+}  // namespace
+
+void SendCaptureEnd(DeviceLink& link) {
+    link.CommandBytes[0] = kCaptureEndCommand;
+    link.CommandBytes[1] = 0x00;
+    Exchange(link);
+}
+
+CaptureOutcome CheckCaptureReady(DeviceLink& link, const CaptureObserver& observer,
+                                 DeviceLostPolicy lost) {
+    ShowLivePicture(link);
+    link.CommandBytes[0] = kRemoteKeyCommandCode;
+    link.CommandBytes[1] = kCaptureReadyKey;
+    Exchange(link);
+    // The argument element still holds the key.
+    link.CommandBytes[0] = kPictureInfoCommand;
+    Exchange(link);
+    if (Lost(link, lost)) return CaptureOutcome::DeviceLost;
+    if (link.ResponseBuffer[5] == kCaptureFpgaSelection) {
+        Tell(observer.status, texts::kReady);
+        return CaptureOutcome::Done;
+    }
+    Tell(observer.status, texts::kSelectFpga);
+    return CaptureOutcome::NotReady;
+}
+
+CaptureOutcome RunCapture(DeviceLink& link, CaptureState& state, Pacer& pacer,
+                          const CaptureObserver& observer, const StopRequest& stop,
+                          DeviceLostPolicy lost) {
+    state.stop_requested = 0;
+    link.CommandBytes[0] = kPictureInfoCommand;
+    Exchange(link);
+    if (Lost(link, lost)) return EndCapture(link, observer, CaptureOutcome::DeviceLost);
+    const auto width = uint16_t(link.ResponseBuffer[1] + 256 * link.ResponseBuffer[2]);
+    const auto height = uint16_t(link.ResponseBuffer[3] + 256 * link.ResponseBuffer[4]);
+    const std::optional<PictureSize> size = CheckPictureSize(width, height);
+    if (!size) {
+        // The previous picture and the sizes that describe it stay as they were.
+        Tell(observer.status, texts::kNoInput);
+        return EndCapture(link, observer, CaptureOutcome::SizeRejected);
+    }
+    state.source_width = size->source_width;
+    state.transfer_width = size->transfer_width;
+    state.frame_width = size->frame_width;
+    state.frame_height = size->frame_height;
+    Tell(observer.size_accepted, std::as_const(state));
+    Tell(observer.status, PictureInfoText(state.frame_width, state.frame_height));
+    state.frame_buffer.assign(size_t(size->frameBytes()), 0);
+
+    const int reports = size->reportsPerLine();
+    const size_t line_bytes = size_t(size->frame_width) * 3;
+    int silent_reads = 0;
+    CaptureOutcome outcome = CaptureOutcome::Done;
+    for (int32_t y = 0; y < size->frame_height; ++y) {
+        link.CommandBytes[0] = kLineRequestCommand;
+        link.CommandBytes[1] = uint8_t(reports);
+        link.SendCommand();
+        const std::span<uint8_t> line(state.frame_buffer.data() + size_t(y) * line_bytes,
+                                      line_bytes);
+        for (int r = 0; r < reports && silent_reads < kSilentReadsToGiveUp && !Lost(link, lost);
+             ++r) {
+            link.ReadResponse();
+            silent_reads = WaitedOut(link) ? silent_reads + 1 : 0;
+            // Bytes past a short report read as 0.
+            ReportData data;
+            for (int i = 0; i < kReportDataBytes; ++i) data[size_t(i)] = link.ResponseBuffer[i + 1];
+            StoreLineReport(line, r, data);
+        }
+        if (state.source_width < state.frame_width) BlackenLineTail(line, state.source_width);
+        Tell(observer.line, int(y), std::span<const uint8_t>(line));
+
+        if (!pacer.pass()) return FrontEndWent(link, observer);
+        if (stop && stop()) {
+            outcome = CaptureOutcome::Stopped;
+            break;
+        }
+        if (silent_reads >= kSilentReadsToGiveUp) {
+            Tell(observer.status, texts::kDeviceSilent);
+            outcome = CaptureOutcome::DeviceSilent;
+            break;
+        }
+        if (Lost(link, lost)) {
+            outcome = CaptureOutcome::DeviceLost;
+            break;
+        }
+    }
+    return EndCapture(link, observer, outcome);
+}
+
+}  // namespace talvo
