@@ -28,6 +28,22 @@ struct HidCaps {
 
 enum class ReadOutcome { Completed, TimedOut, Failed };
 
+// Why an interface cannot be opened for reading and writing.
+enum class OpenRefusal {
+    None,          // it can be opened
+    NoPermission,  // this user may not open it (EACCES, EPERM)
+    Busy,          // another program holds it exclusively (EBUSY)
+    Gone,          // it vanished since it was listed (ENOENT, ENODEV)
+    Other,
+};
+
+// A present interface with the identifiers the enumeration reports, known
+// without opening it.
+struct HidInterfaceInfo {
+    std::string path;
+    HidAttributes attributes;
+};
+
 // One open handle on a HID interface.
 class HidConnection {
   public:
@@ -51,6 +67,14 @@ class HidPlatform {
     virtual std::vector<std::string> enumerate() = 0;
     // Opens a path for reading and writing; nullptr when it cannot be opened.
     virtual std::unique_ptr<HidConnection> open(const std::string& path) = 0;
+
+    // The present interfaces with their identifiers, in enumeration order.
+    // This fallback has to open each one to learn them; an interface that
+    // cannot be opened is listed with zero identifiers.
+    virtual std::vector<HidInterfaceInfo> describe();
+    // Whether `path` can be opened for reading and writing now, and if not,
+    // why. Opens it at most once and closes it again.
+    virtual OpenRefusal probeOpen(const std::string& path);
 };
 
 }  // namespace talvo

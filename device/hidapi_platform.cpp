@@ -1,6 +1,10 @@
 #include "device/hidapi_platform.h"
 
+#include <fcntl.h>
 #include <hidapi.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <fstream>
@@ -112,18 +116,46 @@ HidapiPlatform::HidapiPlatform() { hid_init(); }
 HidapiPlatform::~HidapiPlatform() { hid_exit(); }
 
 std::vector<std::string> HidapiPlatform::enumerate() {
-    known_.clear();
     std::vector<std::string> paths;
+    for (HidInterfaceInfo& info : describe()) paths.push_back(std::move(info.path));
+    return paths;
+}
+
+std::vector<HidInterfaceInfo> HidapiPlatform::describe() {
+    known_.clear();
+    std::vector<HidInterfaceInfo> interfaces;
     hid_device_info* list = hid_enumerate(0, 0);
     for (const hid_device_info* info = list; info; info = info->next) {
         if (!info->path) continue;
         std::string path = info->path;
         if (known_.count(path)) continue;
         known_.emplace(path, AttributesFrom(*info));
-        paths.push_back(std::move(path));
+        interfaces.push_back({std::move(path), AttributesFrom(*info)});
     }
     hid_free_enumeration(list);
-    return paths;
+    return interfaces;
+}
+
+OpenRefusal HidapiPlatform::probeOpen(const std::string& path) {
+    // The same access hidapi asks for when it opens a node.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return OpenRefusal::None;
+    }
+    switch (errno) {
+        case EACCES:
+        case EPERM:
+            return OpenRefusal::NoPermission;
+        case EBUSY:
+            return OpenRefusal::Busy;
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return OpenRefusal::Gone;
+        default:
+            return OpenRefusal::Other;
+    }
 }
 
 std::optional<HidAttributes> HidapiPlatform::attributesOf(const std::string& path) {

@@ -18,6 +18,11 @@ class HidapiPlatform : public HidPlatform {
     // interface once per top-level collection.
     std::vector<std::string> enumerate() override;
     std::unique_ptr<HidConnection> open(const std::string& path) override;
+    // Identifiers straight from the enumeration: nothing is opened.
+    std::vector<HidInterfaceInfo> describe() override;
+    // Opens the node itself, since hidapi does not always keep the reason
+    // its own open failed.
+    OpenRefusal probeOpen(const std::string& path) override;
 
   private:
     std::optional<HidAttributes> attributesOf(const std::string& path);

@@ -67,6 +67,21 @@ std::unique_ptr<HidConnection> SimPlatform::open(const std::string& path) {
     return nullptr;
 }
 
+std::vector<HidInterfaceInfo> SimPlatform::describe() {
+    std::vector<HidInterfaceInfo> list;
+    for (const auto& interface : interfaces_)
+        list.push_back({interface.path, {interface.vendor_id, interface.product_id, 0x0100}});
+    return list;
+}
+
+OpenRefusal SimPlatform::probeOpen(const std::string& path) {
+    ++opens_[path];
+    for (const auto& interface : interfaces_)
+        if (interface.path == path)
+            return interface.refuses_open ? interface.refusal : OpenRefusal::None;
+    return OpenRefusal::Gone;
+}
+
 int SimPlatform::opens(const std::string& path) const {
     const auto it = opens_.find(path);
     return it == opens_.end() ? 0 : it->second;

@@ -19,6 +19,7 @@ struct SimInterface {
     std::vector<uint8_t> report_descriptor;
     bool refuses_open = false;     // held by the system, like a keyboard
     TalvoModel* device = nullptr;  // nullptr: a device that takes reports and never answers
+    OpenRefusal refusal = OpenRefusal::Other;  // why it refuses, when it does
 };
 
 class SimPlatform : public HidPlatform {
@@ -34,6 +35,8 @@ class SimPlatform : public HidPlatform {
 
     std::vector<std::string> enumerate() override;
     std::unique_ptr<HidConnection> open(const std::string& path) override;
+    std::vector<HidInterfaceInfo> describe() override;
+    OpenRefusal probeOpen(const std::string& path) override;
 
     // How often each path was opened, and how many handles are open now.
     int opens(const std::string& path) const;

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "device/device_link.h"
+#include "device/device_listing.h"
 #include "sim/sim_platform.h"
 
 using namespace talvo;
@@ -85,6 +86,43 @@ class DeviceLinkTest : public QObject {
         refused.refuses_open = true;
         platform.addInterface(refused);
         platform.addInterface(sim::SimPlatform::TalvoInterface("talvo", talvo));
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        QCOMPARE(link.DevicePath, std::string("talvo"));
+    }
+
+    // The listing tells each TALVO-4 interface's reason apart, names no
+    // other device, and never opens another device to learn its identifiers.
+    void listingSaysWhyEachTalvoCannotBeOpened() {
+        sim::TalvoModel talvo;
+        sim::SimPlatform platform;
+        platform.addInterface(Other("kbd", 0x046D, 0xC52F));
+        const std::vector<OpenRefusal> reasons{OpenRefusal::NoPermission, OpenRefusal::Busy,
+                                               OpenRefusal::Gone, OpenRefusal::Other};
+        for (size_t i = 0; i < reasons.size(); ++i) {
+            auto refused = sim::SimPlatform::TalvoInterface("refused" + std::to_string(i), talvo);
+            refused.refuses_open = true;
+            refused.refusal = reasons[i];
+            platform.addInterface(refused);
+        }
+        platform.addInterface(sim::SimPlatform::TalvoInterface("talvo", talvo));
+
+        const auto list = ListTalvoInterfaces(platform);
+        QCOMPARE(list.size(), reasons.size() + 1);
+        for (size_t i = 0; i < reasons.size(); ++i) {
+            QCOMPARE(list[i].path, "refused" + std::to_string(i));
+            QCOMPARE(list[i].refusal, reasons[i]);
+            QVERIFY(!list[i].capabilities);
+        }
+        QCOMPARE(list.back().refusal, OpenRefusal::None);
+        QVERIFY(list.back().capabilities);
+        QCOMPARE(list.back().capabilities->InputReportByteLength, 65);
+        QCOMPARE(list.back().capabilities->OutputReportByteLength, 9);
+        QCOMPARE(platform.opens("kbd"), 0);
+        QCOMPARE(platform.openHandles(), 0);
+        QCOMPARE(FirstWithoutPermission(list)->path, std::string("refused0"));
+
+        // Discovery is not changed by the listing: it passes over all four.
         DeviceLink link(platform);
         QVERIFY(link.FindDevice());
         QCOMPARE(link.DevicePath, std::string("talvo"));

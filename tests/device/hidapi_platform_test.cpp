@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "device/device_link.h"
+#include "device/device_listing.h"
 #include "device/hidapi_platform.h"
 #include "sim/talvo_model.h"
 #include "tests/device/mock_hidraw.h"
@@ -12,6 +13,7 @@ using namespace talvo;
 using namespace std::chrono_literals;
 using talvo::testing::MockHidraw;
 using talvo::testing::MockInterface;
+using talvo::testing::WithoutFileAccessOverride;
 
 namespace {
 
@@ -180,6 +182,44 @@ class HidapiPlatformTest : public QObject {
         Bytes buffer(6, 0xEE);
         QCOMPARE(connection->readReport(buffer, 1000ms), ReadOutcome::Completed);
         QCOMPARE(buffer, (Bytes{0x02, 0x31, 0x32, 0x33, 0xEE, 0xEE}));
+    }
+
+    // A TALVO-4 whose node this user may not open is listed with that
+    // reason; discovery passes over it to the next one, and the interface
+    // of another product is not opened by the listing at all.
+    void listingTellsNoPermissionApart() {
+        MockHidraw bed;
+        const std::string other = bed.add(OtherProduct("1-1", "hidraw0"));
+        const std::string locked = bed.add(Talvo("1-2", "hidraw1"));
+        const std::string open = bed.add(Talvo("1-3", "hidraw2"));
+        QVERIFY(bed.denyAccess(locked));
+        WithoutFileAccessOverride as_a_user;
+        QVERIFY(as_a_user.ok());
+
+        HidapiPlatform platform;
+        const auto list = ListTalvoInterfaces(platform);
+        QCOMPARE(list.size(), size_t(2));
+        QCOMPARE(list[0].path, locked);
+        QCOMPARE(list[0].refusal, OpenRefusal::NoPermission);
+        QVERIFY(!list[0].capabilities);
+        QCOMPARE(list[1].path, open);
+        QCOMPARE(list[1].refusal, OpenRefusal::None);
+        QVERIFY(list[1].capabilities);
+        QCOMPARE(list[1].capabilities->InputReportByteLength, 65);
+        QCOMPARE(list[1].capabilities->OutputReportByteLength, 9);
+        QCOMPARE(bed.opens(other), 0);
+        QCOMPARE(bed.openHandles(open), 0);
+
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        QCOMPARE(link.DevicePath, open);
+    }
+
+    void listingTellsAVanishedNodeApart() {
+        MockHidraw bed;
+        bed.add(Talvo("1-1", "hidraw0"));
+        HidapiPlatform platform;
+        QCOMPARE(platform.probeOpen("/dev/hidraw9"), OpenRefusal::Gone);
     }
 
     void silentNodeTimesOut() {

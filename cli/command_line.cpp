@@ -1,0 +1,122 @@
+#include "cli/command_line.h"
+
+#include <QCommandLineParser>
+
+#include "cli/simulation.h"
+
+#ifndef TALVO_VERSION
+#define TALVO_VERSION "unknown"
+#endif
+
+namespace talvo::cli {
+
+QString HelpText() {
+    return QStringLiteral(
+               "Usage: talvo4ctl [OPTIONS] COMMAND [ARGUMENTS...]\n"
+               "\n"
+               "Drives the TALVO-4 video device from a terminal or a script: the same device\n"
+               "sequences as the talvo4 windows, without a display.\n"
+               "\n"
+               "Commands:\n"
+               "  list                      every TALVO-4 interface, its report lengths, and\n"
+               "                            whether this user can open it\n"
+               "  key CODE|NAME...          send remote-control keys: a key code (0x05 or 5)\n"
+               "                            or a button name (Command1 ... Command36)\n"
+               "  slot rec N                record the device's picture into image slot N (1-4)\n"
+               "  slot show N               show image slot N (1-4)\n"
+               "  slot live                 back to the live picture\n"
+               "  capture -o FILE           capture one picture; FILE ends in .bmp (24-bit\n"
+               "                            bitmap) or .png\n"
+               "  timing show               the fourteen timing parameters and the timing block\n"
+               "  timing save FILE          save the timing data (257 bytes) read from the device\n"
+               "  timing load FILE          write a timing data file to the device\n"
+               "  timing set NAME=VALUE...  change timing parameters (h2pos=300 ...)\n"
+               "  rom write FILE            write FILE into the ROM at 0xE8000 and verify its\n"
+               "                            checksum (the first 1 MiB of FILE)\n"
+               "\n"
+               "Options:\n"
+               "  --simulate                use the built-in simulated TALVO-4 instead of USB\n"
+               "  --device PATH             use the TALVO-4 at PATH (see list); default: the\n"
+               "                            first one found\n"
+               "  --trace                   print every report out (>) and in (<) as hex on\n"
+               "                            standard error\n"
+               "  -q, --quiet               print no progress and no notes, only results and\n"
+               "                            errors\n"
+               "  -o, --output FILE         the file capture writes\n"
+               "  -h, --help                show this help\n"
+               "  -v, --version             show the version\n"
+               "\n"
+               "Ctrl+C stops a capture after the line in hand (the device still hears the end\n"
+               "of the capture). A ROM write goes on after a first Ctrl+C, since the device\n"
+               "expects all of its data; a second Ctrl+C aborts it and leaves the ROM area\n"
+               "incomplete.\n"
+               "\n"
+               "Exit status:\n"
+               "  0    done\n"
+               "  1    the device answered, but the operation failed (checksum mismatch,\n"
+               "       picture rejected, wrong FPGA selection, timing base out of reach)\n"
+               "  2    usage or input-file error; nothing was sent to the device\n"
+               "  3    no TALVO-4 found, or no permission to open it\n"
+               "  4    the device vanished or fell silent during the operation\n"
+               "  130  interrupted by Ctrl+C\n"
+               "\n"
+               "Developer option, with --simulate only:\n"
+               "  --simulate-fault FAULT    make the simulated device misbehave (repeatable):\n") +
+           Simulation::FaultHelp();
+}
+
+QString VersionText() { return QStringLiteral("talvo4ctl " TALVO_VERSION); }
+
+ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption simulate(QStringLiteral("simulate"));
+    const QCommandLineOption fault(QStringLiteral("simulate-fault"), QString(),
+                                   QStringLiteral("FAULT"));
+    const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("PATH"));
+    const QCommandLineOption trace(QStringLiteral("trace"));
+    const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")});
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    parser.addOptions({simulate, fault, device, trace, quiet, output, help, version});
+
+    ParsedCommandLine parsed;
+    const auto usage = [&parsed](const QString& text) {
+        parsed.usage_error = true;
+        parsed.message = QStringLiteral("talvo4ctl: %1\nTry 'talvo4ctl --help'.").arg(text);
+        return parsed;
+    };
+    if (!parser.parse(arguments)) return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        parsed.message = HelpText();
+        return parsed;
+    }
+    if (parser.isSet(version)) {
+        parsed.message = VersionText();
+        return parsed;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) return usage(QStringLiteral("no command given"));
+    if (parser.isSet(fault) && !parser.isSet(simulate))
+        return usage(QStringLiteral("--simulate-fault needs --simulate"));
+    if (parser.values(device).size() > 1) return usage(QStringLiteral("--device given twice"));
+    if (parser.values(output).size() > 1) return usage(QStringLiteral("--output given twice"));
+
+    Invocation invocation;
+    invocation.device.simulate = parser.isSet(simulate);
+    invocation.device.faults = parser.values(fault);
+    invocation.device.path = parser.value(device);
+    invocation.device.trace = parser.isSet(trace);
+    invocation.quiet = parser.isSet(quiet);
+    invocation.output = parser.value(output);
+    invocation.command = positional.front();
+    invocation.words = positional.mid(1);
+    if (!invocation.output.isEmpty() && invocation.command != QLatin1String("capture"))
+        return usage(QStringLiteral("--output belongs to capture only"));
+    parsed.invocation = std::move(invocation);
+    return parsed;
+}
+
+}  // namespace talvo::cli

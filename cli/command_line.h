@@ -1,0 +1,33 @@
+#pragma once
+// talvo4ctl's command line: global options, a subcommand and its words.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "cli/session.h"
+
+namespace talvo::cli {
+
+struct Invocation {
+    DeviceChoice device;
+    bool quiet = false;
+    QString output;  // capture -o
+    QString command;
+    QStringList words;  // after the subcommand
+};
+
+struct ParsedCommandLine {
+    std::optional<Invocation> invocation;
+    // Set when there is nothing to run: the help or version text (exit 0),
+    // or a usage error (exit 2).
+    QString message;
+    bool usage_error = false;
+};
+
+ParsedCommandLine ParseCommandLine(const QStringList& arguments);
+
+QString HelpText();
+QString VersionText();
+
+}  // namespace talvo::cli

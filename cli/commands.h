@@ -1,0 +1,57 @@
+#pragma once
+// The subcommands. Each checks its words (and its input files) before it
+// touches the device, so that a usage error sends nothing.
+
+#include <QString>
+#include <memory>
+
+#include "cli/command_line.h"
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupts.h"
+#include "cli/session.h"
+
+namespace talvo::cli {
+
+struct Context {
+    Console& console;
+    Interrupts& interrupts;
+};
+
+class Command {
+  public:
+    virtual ~Command() = default;
+    // Whether the command needs the device open before run (list does not).
+    virtual bool needsDevice() const { return true; }
+    // Returns the exit status.
+    virtual int run(Session& session, Context& context) = 0;
+};
+
+struct Prepared {
+    std::unique_ptr<Command> command;
+    QString usage_error;      // set when command is null
+    bool file_error = false;  // the words were fine, a file is not
+};
+
+Prepared PrepareCommand(const Invocation& invocation);
+
+// Each subcommand's own preparation.
+Prepared PrepareList(const QStringList& words);
+Prepared PrepareKey(const QStringList& words);
+Prepared PrepareSlot(const QStringList& words);
+Prepared PrepareCapture(const QStringList& words, const QString& output);
+Prepared PrepareTiming(const QStringList& words);
+Prepared PrepareRom(const QStringList& words);
+
+// Why the link gave up on the device, for "... after <how far>".
+QString LostDeviceText(const DeviceLink& link);
+
+// A usage error, or an input file that cannot be used, as a Prepared.
+Prepared UsageError(const QString& text);
+Prepared FileError(const QString& text);
+
+// Runs the whole tool: parses, prepares, opens the device and runs the
+// command. Returns the exit status.
+int RunTool(const QStringList& arguments, FILE* out, FILE* err, Interrupts& interrupts);
+
+}  // namespace talvo::cli

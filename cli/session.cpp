@@ -1,0 +1,135 @@
+#include "cli/session.h"
+
+#include <algorithm>
+
+#include "cli/simulation.h"
+#include "cli/trace.h"
+#include "device/hidapi_platform.h"
+
+namespace talvo::cli {
+namespace {
+
+// Only the one path --device names; discovery then checks it is a TALVO-4.
+class OnePathPlatform : public HidPlatform {
+  public:
+    OnePathPlatform(HidPlatform& inner, std::string path) : inner_(inner), path_(std::move(path)) {}
+
+    std::vector<std::string> enumerate() override {
+        std::vector<std::string> paths;
+        for (HidInterfaceInfo& info : describe()) paths.push_back(std::move(info.path));
+        return paths;
+    }
+    std::vector<HidInterfaceInfo> describe() override {
+        std::vector<HidInterfaceInfo> list = inner_.describe();
+        std::erase_if(list, [this](const HidInterfaceInfo& info) { return info.path != path_; });
+        return list;
+    }
+    std::unique_ptr<HidConnection> open(const std::string& path) override {
+        return path == path_ ? inner_.open(path) : nullptr;
+    }
+    OpenRefusal probeOpen(const std::string& path) override { return inner_.probeOpen(path); }
+
+  private:
+    HidPlatform& inner_;
+    std::string path_;
+};
+
+}  // namespace
+
+Session::Session(const DeviceChoice& choice, Console& console)
+    : choice_(choice), console_(console) {}
+
+Session::Session(HidPlatform& platform, const DeviceChoice& choice, Console& console)
+    : Session(choice, console) {
+    build(platform);
+}
+
+Session::~Session() {
+    // The link closes its handles before the platform under them goes.
+    link_.reset();
+}
+
+std::unique_ptr<Session> Session::Create(const DeviceChoice& choice, Console& console) {
+    std::unique_ptr<Session> session(new Session(choice, console));
+    if (choice.simulate) {
+        QString error;
+        session->simulation_ = Simulation::Create(choice.faults, error);
+        if (!session->simulation_) {
+            console.error(QStringLiteral("talvo4ctl: ") + error);
+            return nullptr;
+        }
+        session->build(session->simulation_->platform());
+    } else {
+        session->owned_ = std::make_unique<HidapiPlatform>();
+        session->build(*session->owned_);
+    }
+    return session;
+}
+
+void Session::build(HidPlatform& base) {
+    platform_ = &base;
+    if (!choice_.path.isEmpty()) {
+        chosen_ = std::make_unique<OnePathPlatform>(*platform_, choice_.path.toStdString());
+        platform_ = chosen_.get();
+    }
+    if (choice_.trace) {
+        traced_ = std::make_unique<TracingPlatform>(*platform_, console_);
+        platform_ = traced_.get();
+    }
+    link_ = std::make_unique<DeviceLink>(*platform_);
+}
+
+std::vector<ListedInterface> Session::list() { return ListTalvoInterfaces(*platform_); }
+
+QString Session::RefusalText(OpenRefusal refusal) {
+    switch (refusal) {
+        case OpenRefusal::None:
+            return QStringLiteral("can be opened");
+        case OpenRefusal::NoPermission:
+            return QStringLiteral("no permission to open it");
+        case OpenRefusal::Busy:
+            return QStringLiteral("busy: another program holds it");
+        case OpenRefusal::Gone:
+            return QStringLiteral("gone: it was unplugged");
+        case OpenRefusal::Other:
+            break;
+    }
+    return QStringLiteral("it cannot be opened");
+}
+
+QString Session::PermissionAdvice(const QString& path) {
+    return QStringLiteral(
+               "talvo4ctl: the TALVO-4 at %1 is present, but this user may not open it.\n"
+               "The udev rule 70-talvo4.rules grants access to the user at the seat. Install it "
+               "(it comes with the package, and in the sources under packaging/) and apply it:\n"
+               "  sudo install -m 644 70-talvo4.rules /usr/lib/udev/rules.d/\n"
+               "  sudo udevadm control --reload-rules && sudo udevadm trigger "
+               "--subsystem-match=hidraw")
+        .arg(path);
+}
+
+bool Session::connect() {
+    if (link_->FindDevice()) return true;
+    const auto listed = list();
+    if (listed.empty()) {
+        if (choice_.path.isEmpty())
+            console_.error(QStringLiteral(
+                "talvo4ctl: no TALVO-4 found (no HID interface with vendor 0x17A7, product "
+                "0x0002). Is it plugged in?"));
+        else
+            console_.error(QStringLiteral("talvo4ctl: %1 is not a TALVO-4 interface that is "
+                                          "present now (see talvo4ctl list)")
+                               .arg(choice_.path));
+        return false;
+    }
+    if (const auto locked = FirstWithoutPermission(listed)) {
+        console_.error(PermissionAdvice(QString::fromStdString(locked->path)));
+        return false;
+    }
+    const ListedInterface& first = listed.front();
+    console_.error(QStringLiteral("talvo4ctl: the TALVO-4 at %1 cannot be opened: %2")
+                       .arg(QString::fromStdString(first.path), RefusalText(first.refusal)));
+    return false;
+}
+
+}  // namespace talvo::cli

@@ -1,0 +1,59 @@
+#pragma once
+// The device a subcommand talks to: the real one through hidapi or the
+// simulated one, traced or not, the first TALVO-4 or the one --device names.
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "cli/console.h"
+#include "device/device_link.h"
+#include "device/device_listing.h"
+
+namespace talvo::cli {
+
+class Simulation;
+
+struct DeviceChoice {
+    bool simulate = false;
+    QStringList faults;  // simulated faults, only with simulate
+    QString path;        // --device; empty: the first TALVO-4
+    bool trace = false;
+};
+
+class Session {
+  public:
+    // nullptr when a simulated fault is malformed (said on the console).
+    static std::unique_ptr<Session> Create(const DeviceChoice& choice, Console& console);
+    // Over a platform the caller owns (the tests' and the benchmarks' own
+    // simulated devices).
+    Session(HidPlatform& platform, const DeviceChoice& choice, Console& console);
+    ~Session();
+
+    // Every TALVO-4 present, and whether it can be opened.
+    std::vector<ListedInterface> list();
+    // Finds and opens the device. When that fails, says why in full and
+    // returns false (exit status 3).
+    bool connect();
+    DeviceLink& link() { return *link_; }
+    Simulation* simulation() { return simulation_.get(); }
+
+    // The advice for an interface this user may not open.
+    static QString PermissionAdvice(const QString& path);
+    static QString RefusalText(OpenRefusal refusal);
+
+  private:
+    Session(const DeviceChoice& choice, Console& console);
+    void build(HidPlatform& base);
+
+    DeviceChoice choice_;
+    Console& console_;
+    std::unique_ptr<Simulation> simulation_;
+    std::unique_ptr<HidPlatform> owned_;   // hidapi, when not simulating
+    std::unique_ptr<HidPlatform> chosen_;  // only the --device path
+    std::unique_ptr<HidPlatform> traced_;
+    HidPlatform* platform_ = nullptr;  // the outermost of the above
+    std::unique_ptr<DeviceLink> link_;
+};
+
+}  // namespace talvo::cli

@@ -1,0 +1,171 @@
+#include <QFile>
+#include <QFileInfo>
+#include <vector>
+
+#include "cli/commands.h"
+#include "timing/timing_file.h"
+#include "timing/timing_operations.h"
+#include "timing/timing_text.h"
+
+namespace talvo::cli {
+namespace {
+
+enum class TimingAction { Show, Save, Load, Set };
+
+class TimingCommand : public Command {
+  public:
+    TimingCommand(TimingAction action, QString file, std::vector<TimingAssignment> assignments)
+        : action_(action), file_(std::move(file)), assignments_(std::move(assignments)) {}
+
+    int run(Session& session, Context& context) override {
+        DeviceLink& link = session.link();
+        // A first Ctrl+C ends the sequence between two reports, and timing
+        // mode is still left; a second one ends it during a pause.
+        const StopRequest stop = [&] { return context.interrupts.presses() > 0; };
+        SleepingPacer pacer(kMainTick, [&] { return context.interrupts.presses() > 1; });
+        TimingState timing;
+
+        TimingOutcome outcome = StartTimingMode(link, timing, pacer, stop, OnDeviceLost::End);
+        QString step = QStringLiteral("while reading the timing block back");
+        if (outcome == TimingOutcome::Done) outcome = act(link, timing, pacer, stop, step, context);
+        const bool lost_before_leaving = link.deviceLost();
+        if (!lost_before_leaving && outcome != TimingOutcome::FrontEndGone) LeaveTimingMode(link);
+
+        switch (outcome) {
+            case TimingOutcome::Done:
+            case TimingOutcome::Unchanged:
+                if (link.deviceLost()) {
+                    context.console.error(QStringLiteral("talvo4ctl: %1 while leaving timing mode")
+                                              .arg(LostDeviceText(link)));
+                    return kExitDeviceLost;
+                }
+                return kExitDone;
+            case TimingOutcome::BlockUnreachable:
+                context.console.error(
+                    QStringLiteral("talvo4ctl: the device reports timing_base %1 (above 183): "
+                                   "its timing block cannot be addressed; nothing was written")
+                        .arg(timing.timing_base));
+                return kExitFailed;
+            case TimingOutcome::Stopped:
+            case TimingOutcome::FrontEndGone:
+                context.console.error(QStringLiteral("talvo4ctl: interrupted %1%2")
+                                          .arg(step, outcome == TimingOutcome::Stopped
+                                                         ? QStringLiteral("; timing mode left")
+                                                         : QString()));
+                return kExitInterrupted;
+            case TimingOutcome::DeviceLost:
+                context.console.error(
+                    QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), step));
+                return kExitDeviceLost;
+            case TimingOutcome::FileError:
+                context.console.error(QStringLiteral("talvo4ctl: %1 could not be %2")
+                                          .arg(file_, action_ == TimingAction::Save
+                                                          ? QStringLiteral("written")
+                                                          : QStringLiteral("read whole")));
+                return kExitFailed;
+            case TimingOutcome::ValueOutOfRange:
+            case TimingOutcome::DeviceBusy:
+                break;
+        }
+        context.console.error(
+            QStringLiteral("talvo4ctl: %1").arg(QLatin1String(TimingOutcomeText(outcome))));
+        return kExitFailed;
+    }
+
+  private:
+    TimingOutcome act(DeviceLink& link, TimingState& timing, Pacer& pacer, const StopRequest& stop,
+                      QString& step, Context& context) {
+        switch (action_) {
+            case TimingAction::Show:
+                context.console.out(RenderTimingState(timing).chopped(1));
+                return TimingOutcome::Done;
+            case TimingAction::Save: {
+                const TimingOutcome saved = SaveTimingData(timing, file_);
+                if (saved == TimingOutcome::Done)
+                    context.console.note(QStringLiteral("saved the timing data to %1").arg(file_));
+                return saved;
+            }
+            case TimingAction::Load: {
+                step = QStringLiteral("while writing the timing data");
+                const TimingOutcome loaded =
+                    LoadTimingData(link, timing, file_, pacer, {}, stop, OnDeviceLost::End);
+                if (loaded == TimingOutcome::Done)
+                    context.console.note(QStringLiteral("wrote %1 to the device").arg(file_));
+                return loaded;
+            }
+            case TimingAction::Set:
+                for (size_t i = 0; i < assignments_.size(); ++i) {
+                    const TimingParameter& parameter =
+                        kTimingParameters[size_t(assignments_[i].index)];
+                    step = QStringLiteral("while writing %1 (%2 of %3 values written before it)")
+                               .arg(QLatin1String(parameter.name.data(),
+                                                  qsizetype(parameter.name.size())))
+                               .arg(i)
+                               .arg(assignments_.size());
+                    if (stop()) return TimingOutcome::Stopped;
+                    const TimingOutcome written = WriteTimingParameter(
+                        link, timing, parameter, assignments_[i].value, OnDeviceLost::End);
+                    if (written != TimingOutcome::Done && written != TimingOutcome::Unchanged)
+                        return written;
+                    context.console.note(QStringLiteral("%1=%2%3")
+                                             .arg(QLatin1String(parameter.name.data(),
+                                                                qsizetype(parameter.name.size())))
+                                             .arg(assignments_[i].value)
+                                             .arg(written == TimingOutcome::Unchanged
+                                                      ? QStringLiteral(" (unchanged, nothing sent)")
+                                                      : QString()));
+                }
+                return TimingOutcome::Done;
+        }
+        return TimingOutcome::Done;
+    }
+
+    TimingAction action_;
+    QString file_;
+    std::vector<TimingAssignment> assignments_;
+};
+
+Prepared Make(TimingAction action, QString file = {}, std::vector<TimingAssignment> set = {}) {
+    return {std::make_unique<TimingCommand>(action, std::move(file), std::move(set)), {}, false};
+}
+
+}  // namespace
+
+Prepared PrepareTiming(const QStringList& words) {
+    const QString usage = QStringLiteral(
+        "use timing show, timing save FILE, timing load FILE or timing set NAME=VALUE...");
+    if (words.isEmpty()) return UsageError(usage);
+    const QString& action = words[0];
+    if (action == QLatin1String("show") && words.size() == 1) return Make(TimingAction::Show);
+    if (action == QLatin1String("save") && words.size() == 2) {
+        const QFileInfo file(words[1]);
+        const QFileInfo folder(file.absolutePath());
+        if (file.isDir() || !folder.isDir() || !folder.isWritable())
+            return FileError(QStringLiteral("%1: cannot write a file there").arg(words[1]));
+        return Make(TimingAction::Save, words[1]);
+    }
+    if (action == QLatin1String("load") && words.size() == 2) {
+        const QString& path = words[1];
+        const QFileInfo file(path);
+        if (!file.exists()) return FileError(QStringLiteral("%1: no such file").arg(path));
+        if (!file.isFile()) return FileError(QStringLiteral("%1: not a regular file").arg(path));
+        QFile readable(path);
+        if (!readable.open(QIODevice::ReadOnly))
+            return FileError(QStringLiteral("%1: cannot be read").arg(path));
+        if (readable.size() < kTimingFileLoadLength)
+            return FileError(QStringLiteral("%1: %2 bytes; a timing data file holds at least %3")
+                                 .arg(path)
+                                 .arg(readable.size())
+                                 .arg(kTimingFileLoadLength));
+        return Make(TimingAction::Load, path);
+    }
+    if (action == QLatin1String("set") && words.size() >= 2) {
+        std::vector<TimingAssignment> assignments;
+        const QString error = ParseTimingAssignments(words.mid(1), assignments);
+        if (!error.isEmpty()) return UsageError(error);
+        return Make(TimingAction::Set, {}, std::move(assignments));
+    }
+    return UsageError(usage);
+}
+
+}  // namespace talvo::cli

@@ -1,0 +1,202 @@
+// talvo4ctl end to end on the simulated TALVO-4: its command line, usage
+// errors, remote keys, and what it says when the device is missing,
+// refused, or lost.
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tests/cli/ctl_runner.h"
+
+using talvo::testing::CtlRun;
+using talvo::testing::RunCtl;
+
+namespace {
+
+QStringList Simulated(QStringList arguments) {
+    return QStringList{QStringLiteral("--simulate"), QStringLiteral("--trace")} + arguments;
+}
+
+}  // namespace
+
+class CtlBasicsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void helpNamesEveryCommandAndExitStatus() {
+        const CtlRun run = RunCtl({QStringLiteral("--help")});
+        QCOMPARE(run.exit_code, 0);
+        for (const char* word :
+             {"list", "key CODE|NAME", "slot rec N", "capture -o FILE", "timing set NAME=VALUE",
+              "rom write FILE", "--simulate", "--device PATH", "--trace", "--quiet", "130"})
+            QVERIFY2(run.out.contains(word), word);
+        for (int status = 0; status <= 4; ++status)
+            QVERIFY(run.out.contains(QByteArray("\n  ") + QByteArray::number(status) + "    "));
+        const CtlRun version = RunCtl({QStringLiteral("--version")});
+        QCOMPARE(version.exit_code, 0);
+        QVERIFY(version.out.startsWith("talvo4ctl "));
+    }
+
+    // Every mistake is found before the device is opened: exit 2, and the
+    // trace shows no report.
+    void usageErrorsSendNothing_data() {
+        QTest::addColumn<QStringList>("arguments");
+        const auto row = [](const char* name, QStringList arguments) {
+            QTest::newRow(name) << arguments;
+        };
+        row("no command", {});
+        row("unknown command", {"erase"});
+        row("unknown option", {"--fast", "list"});
+        row("list with words", {"list", "all"});
+        row("key without keys", {"key"});
+        row("button without a key", {"key", "Command7"});
+        row("button number out of range", {"key", "Command37"});
+        row("code outside the key table", {"key", "0x02"});
+        row("decimal code outside the table", {"key", "2"});
+        row("one bad key among good ones", {"key", "5", "0x99", "Command1"});
+        row("a word that is no key", {"key", "up"});
+        row("slot without action", {"slot"});
+        row("slot 0", {"slot", "rec", "0"});
+        row("slot 5", {"slot", "show", "5"});
+        row("slot not a number", {"slot", "show", "one"});
+        row("slot live with a number", {"slot", "live", "1"});
+        row("capture without output", {"capture"});
+        row("capture to an unknown type", {"capture", "-o", "picture.jpg"});
+        row("capture into a missing folder", {"capture", "-o", "/nonexistent/folder/p.bmp"});
+        row("output for another command", {"key", "5", "-o", "x.bmp"});
+        row("timing without action", {"timing"});
+        row("timing unknown action", {"timing", "erase"});
+        row("timing set without values", {"timing", "set"});
+        row("timing set unknown name", {"timing", "set", "h3pos=1"});
+        row("timing set 12-bit above range", {"timing", "set", "h2pos=4096"});
+        row("timing set 8-bit above range", {"timing", "set", "hsw=256"});
+        row("timing set negative", {"timing", "set", "vst=-1"});
+        row("timing set not a number", {"timing", "set", "vst=abc"});
+        row("timing set without value", {"timing", "set", "vst"});
+        row("timing set one bad among good", {"timing", "set", "h2pos=300", "clamp_width=300"});
+        row("timing load missing file", {"timing", "load", "/nonexistent/timing.bin"});
+        row("timing save into a missing folder", {"timing", "save", "/nonexistent/f/t.bin"});
+        row("rom without action", {"rom"});
+        row("rom write without file", {"rom", "write"});
+        row("rom write missing file", {"rom", "write", "/nonexistent/rom.bin"});
+        row("rom write a folder", {"rom", "write", "/"});
+        row("fault without simulate", {"--simulate-fault", "fpga:1", "list"});
+    }
+    void usageErrorsSendNothing() {
+        QFETCH(QStringList, arguments);
+        // The fault case must stay without --simulate.
+        const bool fault_row = arguments.contains(QStringLiteral("--simulate-fault"));
+        const CtlRun run = RunCtl(fault_row ? arguments : Simulated(arguments));
+        QCOMPARE(run.exit_code, 2);
+        QVERIFY(run.sent().empty());
+        QVERIFY(run.err.startsWith("talvo4ctl: "));
+    }
+
+    void emptyOrUnreadableInputFilesSendNothing() {
+        QTemporaryDir dir;
+        const QString empty = dir.filePath(QStringLiteral("empty.bin"));
+        QFile file(empty);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        for (const QStringList& arguments :
+             {QStringList{"rom", "write", empty}, QStringList{"timing", "load", empty}}) {
+            const CtlRun run = RunCtl(Simulated(arguments));
+            QCOMPARE(run.exit_code, 2);
+            QVERIFY(run.sent().empty());
+        }
+    }
+
+    void badSimulatedFaultIsAUsageError() {
+        const CtlRun run = RunCtl({"--simulate", "--simulate-fault", "melt:1", "list"});
+        QCOMPARE(run.exit_code, 2);
+        QVERIFY(run.said(QStringLiteral("vanish-after:N")));
+    }
+
+    // Codes in hex and decimal and button names in any case, one report
+    // and one read each, in the order given.
+    void keysGoOutInOrder() {
+        const CtlRun run = RunCtl(Simulated({"key", "Command22", "0x05", "24", "command18"}));
+        QCOMPARE(run.exit_code, 0);
+        const auto sent = run.sent();
+        QCOMPARE(sent.size(), size_t(4));
+        const uint8_t codes[] = {0x03, 0x05, 0x18, 0x00};
+        for (size_t i = 0; i < sent.size(); ++i) {
+            QCOMPARE(sent[i].size(), 9);
+            QCOMPARE(uint8_t(sent[i][1]), 0x13);
+            QCOMPARE(uint8_t(sent[i][2]), codes[i]);
+        }
+        QCOMPARE(run.err.count("\n< "), 4);
+    }
+
+    void quietSaysNothingOnSuccess() {
+        const CtlRun run = RunCtl({"--simulate", "--quiet", "key", "5"});
+        QCOMPARE(run.exit_code, 0);
+        QVERIFY(run.err.isEmpty());
+        QVERIFY(run.out.isEmpty());
+    }
+
+    void listsTheSimulatedDevice() {
+        const CtlRun run = RunCtl({"--simulate", "list"});
+        QCOMPARE(run.exit_code, 0);
+        QVERIFY(run.out.contains("sim:talvo-4"));
+        QVERIFY(run.out.contains("input report 65 bytes, output report 9 bytes"));
+    }
+
+    // A device that is there but cannot be opened: exit 3 and why, for
+    // list and for a command alike; no report goes out.
+    void refusedDevice_data() {
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("no permission")
+            << "no-permission"
+            << QStringList{"sim:talvo-4", "70-talvo4.rules",
+                           "sudo install -m 644 70-talvo4.rules /usr/lib/udev/rules.d/",
+                           "sudo udevadm control --reload-rules && sudo udevadm trigger "
+                           "--subsystem-match=hidraw"};
+        QTest::newRow("busy") << "busy" << QStringList{"sim:talvo-4", "busy"};
+        QTest::newRow("gone") << "gone" << QStringList{"sim:talvo-4", "gone"};
+    }
+    void refusedDevice() {
+        QFETCH(QString, reason);
+        QFETCH(QStringList, expected);
+        for (const QStringList& command : {QStringList{"list"}, QStringList{"key", "5"}}) {
+            const CtlRun run =
+                RunCtl(Simulated(QStringList{"--simulate-fault", "refuse:" + reason} + command));
+            QCOMPARE(run.exit_code, 3);
+            QVERIFY(run.sent().empty());
+            const QByteArray all = run.out + run.err;
+            for (const QString& text : expected)
+                QVERIFY2(all.contains(text.toUtf8()), qPrintable(text));
+        }
+    }
+
+    void deviceThatIsNotThere() {
+        const CtlRun run = RunCtl(Simulated({"--device", "sim:other", "key", "5"}));
+        QCOMPARE(run.exit_code, 3);
+        QVERIFY(run.said(QStringLiteral("sim:other")));
+        QVERIFY(run.sent().empty());
+    }
+
+    // Keys to a device that vanishes or falls silent: exit 4, saying how
+    // far it got, within a few seconds.
+    void lostDeviceDuringKeys_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("vanishes") << "vanish-after:2"
+                                  << "vanished";
+        QTest::newRow("falls silent") << "silent-after:1"
+                                      << "fell silent";
+    }
+    void lostDeviceDuringKeys() {
+        QFETCH(QString, fault);
+        QFETCH(QString, said);
+        const CtlRun run = RunCtl(
+            Simulated({"--simulate-fault", fault, "key", "5", "6", "7", "24", "64", "73"}), 20000);
+        QVERIFY(run.finished);
+        QCOMPARE(run.exit_code, 4);
+        QVERIFY(run.said(said));
+        QVERIFY(run.said(QStringLiteral("keys sent before it")));
+        QVERIFY(run.sent().size() < 6);
+    }
+};
+
+QTEST_GUILESS_MAIN(CtlBasicsTest)
+#include "ctl_basics_test.moc"

@@ -1,0 +1,80 @@
+#include "tests/cli/ctl_runner.h"
+
+#include <signal.h>
+
+#include <QElapsedTimer>
+
+namespace talvo::testing {
+
+QString CtlPath() { return QStringLiteral(TALVO4CTL_PATH); }
+
+std::vector<QByteArray> CtlRun::sent() const {
+    std::vector<QByteArray> reports;
+    for (const QByteArray& line : err.split('\n')) {
+        if (!line.startsWith("> ")) continue;
+        // Cut off a note after the bytes, such as "(write failed)".
+        const qsizetype note = line.indexOf("  (");
+        reports.push_back(QByteArray::fromHex(line.mid(2, note < 0 ? -1 : note - 2)));
+    }
+    return reports;
+}
+
+bool CtlRun::said(const QString& text) const { return err.contains(text.toUtf8()); }
+
+CtlRun RunCtl(const QStringList& arguments, int limit_ms) {
+    RunningCtl running(arguments);
+    return running.finish(limit_ms);
+}
+
+RunningCtl::RunningCtl(const QStringList& arguments) {
+    process_.start(CtlPath(), arguments);
+    process_.waitForStarted(10000);
+}
+
+RunningCtl::~RunningCtl() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(10000);
+    }
+}
+
+bool RunningCtl::waitForError(const QByteArray& text, int limit_ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!err_.contains(text)) {
+        const int left = int(limit_ms - timer.elapsed());
+        if (left <= 0 || process_.state() == QProcess::NotRunning) return false;
+        process_.waitForReadyRead(std::min(left, 200));
+        err_ += process_.readAllStandardError();
+    }
+    return true;
+}
+
+void RunningCtl::interrupt() {
+    if (process_.state() != QProcess::NotRunning) ::kill(pid_t(process_.processId()), SIGINT);
+}
+
+CtlRun RunningCtl::finish(int limit_ms) {
+    CtlRun run;
+    // Read as it comes: a full pipe would stall the program.
+    QElapsedTimer timer;
+    timer.start();
+    while (process_.state() != QProcess::NotRunning && timer.elapsed() < limit_ms) {
+        process_.waitForFinished(100);
+        err_ += process_.readAllStandardError();
+        run.out += process_.readAllStandardOutput();
+    }
+    run.finished = process_.state() == QProcess::NotRunning;
+    if (!run.finished) {
+        process_.kill();
+        process_.waitForFinished(10000);
+    }
+    err_ += process_.readAllStandardError();
+    run.out += process_.readAllStandardOutput();
+    run.err = err_;
+    run.exit_code =
+        run.finished && process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+    return run;
+}
+
+}  // namespace talvo::testing
