@@ -245,9 +245,12 @@ struct RunResult {
     int open_handles_after = -1;
 };
 
+// Every run on a fresh device; one model reset per run, since building its
+// 2 MiB ROM anew would cost more than most runs.
 RunResult RunOnce(const Operation& operation, FrontEnd front, Fault fault, int k) {
+    static sim::TalvoModel model;
+    model.reset();
     RunResult result;
-    sim::TalvoModel model;
     model.clock.makeVirtual();
     sim::SimPlatform platform(model);
     {
