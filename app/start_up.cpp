@@ -1,5 +1,7 @@
 #include "app/start_up.h"
 
+#include <QIcon>
+
 #include "app/caret_blink.h"
 #include "app/ui_support.h"
 
@@ -7,6 +9,10 @@ namespace talvo {
 
 void PrepareApplication(QApplication& app) {
     app.setApplicationName(QStringLiteral("talvo4"));
+    // Ties the windows to the installed desktop entry and its icon, so the
+    // desktop's task list shows the tool's own name and picture.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.talvo4.Talvo4"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.talvo4.Talvo4")));
     app.setFont(UiFont(9));
     new CaretBlinkTimeout(&app);
 }

@@ -1,5 +1,6 @@
 #include "capture/button_pictures.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -58,7 +59,15 @@ void DrawDoor(QPainter& painter) {
 }  // namespace
 
 QPixmap DrawButtonPicture(CaptureButtonPicture picture) {
-    QImage image(kButtonPictureWidth, kButtonPictureHeight, QImage::Format_ARGB32_Premultiplied);
+    return DrawButtonPicture(picture, qGuiApp->devicePixelRatio());
+}
+
+QPixmap DrawButtonPicture(CaptureButtonPicture picture, qreal device_pixel_ratio) {
+    // The painter works in the picture's 64 x 32 logical pixels and lands on
+    // every device pixel of the image.
+    QImage image(QSize(kButtonPictureWidth, kButtonPictureHeight) * device_pixel_ratio,
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(device_pixel_ratio);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);

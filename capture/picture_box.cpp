@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 namespace talvo {
 
@@ -31,10 +32,21 @@ void PictureBox::setPenWidth(int pen_width) {
 }
 
 void PictureBox::clear() {
-    image_ = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+    // One image pixel per device pixel: on a high-resolution screen the
+    // points land on the screen's own pixels instead of being enlarged.
+    const qreal ratio = devicePixelRatioF();
+    image_ =
+        QImage(QSize(std::max(width(), 1), std::max(height(), 1)) * ratio, QImage::Format_RGB32);
+    image_.setDevicePixelRatio(ratio);
     image_.fill(backColour());
     layOutColumns();
     update();
+}
+
+int PictureBox::devicePenWidth() const {
+    // A pen of one pixel covers a whole logical pixel, as a point does on a
+    // screen of 96 dpi, so that a picture wider than the box shows no gaps.
+    return std::max(1, int(std::ceil(pen_width_ * image_.devicePixelRatio() - 1e-6)));
 }
 
 void PictureBox::layOutColumns() {
@@ -42,11 +54,11 @@ void PictureBox::layOutColumns() {
     // same columns.
     columns_.resize(size_t(units_across_));
     for (int x = 0; x < units_across_; ++x)
-        columns_[size_t(x)] = PointCover(x, units_across_, image_.width(), pen_width_);
+        columns_[size_t(x)] = PointCover(x, units_across_, image_.width(), devicePenWidth());
 }
 
 void PictureBox::plotLine(int y, std::span<const uint8_t> line) {
-    const PixelSpan rows = PointCover(y, units_down_, image_.height(), pen_width_);
+    const PixelSpan rows = PointCover(y, units_down_, image_.height(), devicePenWidth());
     if (rows.last < rows.first) return;
     const size_t points = std::min(columns_.size(), line.size() / 3);
     for (int row = rows.first; row <= rows.last; ++row) {
@@ -58,13 +70,20 @@ void PictureBox::plotLine(int y, std::span<const uint8_t> line) {
             for (int col = cols.first; col <= cols.last; ++col) pixels[col] = colour;
         }
     }
-    update(QRect(0, rows.first, image_.width(), rows.last - rows.first + 1));
+    const qreal ratio = image_.devicePixelRatio();
+    const int top = int(std::floor(rows.first / ratio));
+    const int bottom = int(std::ceil((rows.last + 1) / ratio));
+    update(QRect(0, top, width(), bottom - top));
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), backColour());
-    painter.drawImage(event->rect().topLeft(), image_, event->rect());
+    const QRect area = event->rect();
+    const qreal ratio = image_.devicePixelRatio();
+    painter.drawImage(
+        QRectF(area), image_,
+        QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio));
 }
 
 }  // namespace talvo

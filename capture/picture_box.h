@@ -1,7 +1,9 @@
 #pragma once
 // Picture1: a picture box with a user scale and a pen width, into which the
 // capture plots one point per pixel. The points land in an image that the box
-// paints from, so the drawing survives being covered and uncovered.
+// paints from, so the drawing survives being covered and uncovered. The image
+// has the screen's resolution: its size is the box's size times the device
+// pixel ratio, and the scale and the pen work in its device pixels.
 
 #include <QImage>
 #include <QWidget>
@@ -30,12 +32,13 @@ class PictureBox : public QWidget {
     void setScale(int units_across, int units_down);
     void setPenWidth(int pen_width);
     int penWidth() const { return pen_width_; }
-    // Clears the box to its back colour at its present size.
+    // Clears the box to its back colour at its present size and ratio.
     void clear();
     // Plots line y of a picture held blue, green, red (frame_width x 3 bytes):
     // the points are plotted from the left, each over what lies there already.
     void plotLine(int y, std::span<const uint8_t> line);
 
+    // What the box shows, one pixel per device pixel (devicePixelRatio() says how many).
     const QImage& image() const { return image_; }
     static QColor backColour() { return Qt::black; }
 
@@ -44,6 +47,7 @@ class PictureBox : public QWidget {
 
   private:
     void layOutColumns();
+    int devicePenWidth() const;
 
     QImage image_;
     std::vector<PixelSpan> columns_;

@@ -1,6 +1,9 @@
 #pragma once
 // The on-screen remote control: 32 picture buttons, each sending one key code.
+// With the window active, the arrow keys press the cross and Return or Enter
+// its centre, once a press however long the key is held.
 
+#include <QHash>
 #include <QWidget>
 
 class QPushButton;
@@ -9,10 +12,13 @@ namespace talvo {
 
 struct Program;
 
-#define TALVO_REMOTE_BUTTONS(X)                                                                    \
-    X(1)                                                                                           \
-    X(2) X(3) X(4) X(5) X(6) X(8) X(9) X(10) X(11) X(12) X(13) X(16) X(17) X(18) X(19) X(20) X(21) \
-        X(22) X(23) X(24) X(25) X(26) X(27) X(28) X(29) X(30) X(31) X(32) X(33) X(35) X(36)
+#define TALVO_REMOTE_BUTTONS(X)                                                                 \
+    X(1)                                                                                        \
+    X(2)                                                                                        \
+    X(3)                                                                                        \
+    X(4)                                                                                        \
+    X(5) X(6) X(8) X(9) X(10) X(11) X(12) X(13) X(16) X(17) X(18) X(19) X(20) X(21) X(22) X(23) \
+        X(24) X(25) X(26) X(27) X(28) X(29) X(30) X(31) X(32) X(33) X(35) X(36)
 
 class Form2 : public QWidget {
     Q_OBJECT
@@ -28,12 +34,28 @@ class Form2 : public QWidget {
     // The button CommandN, or nullptr for a number the pad does not have.
     QPushButton* button(int number) const;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
   private:
     void SendKey(int button_number);
+    // True when the event is a key of the pad's and has been dealt with.
+    bool keyboardKey(QKeyEvent* event);
+    void releaseKeyboardKeys();
     void buildGroups();
     void buildButtons();
 
     Program& program_;
+    // The keyboard keys held now, and the button each holds down.
+    QHash<int, QPushButton*> held_;
+    struct Release {
+        int key = 0;
+        quint64 timestamp = 0;
+    } last_release_;
 };
 
 }  // namespace talvo

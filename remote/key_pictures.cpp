@@ -1,5 +1,6 @@
 #include "remote/key_pictures.h"
 
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -65,39 +66,57 @@ void DrawGlyph(QPainter& painter, const QRectF& box, const RemoteKey& key) {
     }
 }
 
+// An image of `size` logical pixels drawn at `ratio`: a painter on it
+// works in logical pixels and lands on every device pixel.
+QImage Canvas(QSize size, qreal ratio) {
+    QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
+
 }  // namespace
 
-QPixmap DrawKeyPicture(const RemoteKey& key) {
-    QImage image(key.picture_width, key.picture_height, QImage::Format_RGB888);
-    image.fill(QColor(110, 122, 153));
+QPixmap DrawKeyPicture(const RemoteKey& key, qreal device_pixel_ratio, KeyFace face) {
+    QImage image = Canvas(QSize(key.picture_width, key.picture_height), device_pixel_ratio);
+    // Outside the rounded face the group's own colour shows through.
+    image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     // The face is the button's own size; the button shows the middle of a
     // larger picture, so the face sits in the middle too.
     const qreal top = (key.picture_height - key.height) / 2.0;
-    const QRectF face(0.5, top + 0.5, key.width - 1.0, key.height - 1.0);
-    QLinearGradient shade(face.topLeft(), face.bottomLeft());
-    shade.setColorAt(0, QColor(86, 92, 128));
-    shade.setColorAt(1, QColor(40, 44, 70));
-    painter.setPen(QColor(25, 27, 45));
+    const QRectF outline(0.5, top + 0.5, key.width - 1.0, key.height - 1.0);
+    // Pressed, the light falls the other way and the glyph sinks by a pixel.
+    const bool pressed = face == KeyFace::Pressed;
+    QLinearGradient shade(outline.topLeft(), outline.bottomLeft());
+    shade.setColorAt(0, pressed ? QColor(28, 31, 52) : QColor(86, 92, 128));
+    shade.setColorAt(1, pressed ? QColor(64, 69, 104) : QColor(40, 44, 70));
+    painter.setPen(pressed ? QColor(10, 11, 20) : QColor(25, 27, 45));
     painter.setBrush(shade);
-    painter.drawRoundedRect(face, 4, 4);
-    DrawGlyph(painter, face, key);
+    painter.drawRoundedRect(outline, 4, 4);
+    DrawGlyph(painter, pressed ? outline.translated(1, 1) : outline, key);
     painter.end();
     return QPixmap::fromImage(image);
 }
 
-QPixmap DrawRemoteBackground() {
-    QImage image(225, 579, QImage::Format_RGB888);
+QPixmap DrawKeyPicture(const RemoteKey& key) {
+    return DrawKeyPicture(key, qGuiApp->devicePixelRatio());
+}
+
+QPixmap DrawRemoteBackground(qreal device_pixel_ratio) {
+    QImage image = Canvas(QSize(225, 579), device_pixel_ratio);
     QPainter painter(&image);
     QLinearGradient shade(0, 0, 0, 579);
     shade.setColorAt(0, QColor(112, 118, 161));
     shade.setColorAt(1, QColor(88, 94, 137));
-    painter.fillRect(image.rect(), shade);
+    painter.fillRect(QRectF(0, 0, 225, 579), shade);
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QColor(70, 76, 115));
     painter.drawRoundedRect(QRectF(1.5, 1.5, 221, 575), 14, 14);
     painter.end();
     return QPixmap::fromImage(image);
 }
+
+QPixmap DrawRemoteBackground() { return DrawRemoteBackground(qGuiApp->devicePixelRatio()); }
 
 }  // namespace talvo

@@ -9,7 +9,9 @@ packages=(
     fonts-ipafont-gothic
     umockdev libumockdev-dev
     clang libclang-rt-14-dev
-    xvfb xauth imagemagick
+    xvfb xauth imagemagick xdotool
+    dbus at-spi2-core python3-pyatspi
+    dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream
 )
 
 missing=()

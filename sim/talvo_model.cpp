@@ -1,7 +1,6 @@
 #include "sim/talvo_model.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace talvo::sim {
 namespace {
@@ -26,7 +25,18 @@ bool IsRomCommand(uint8_t code) {
     return code == 0x00 || code == 0x01 || code == 0x04 || code == 0x05 || code == 0x06;
 }
 
+// Header byte of a scripted report.
+constexpr uint8_t kScriptLengthMask = 0x7F;
+constexpr uint8_t kScriptOneMore = 0x80;
+
 }  // namespace
+
+ByteSource BytesSource(std::vector<uint8_t> bytes) {
+    return [bytes = std::move(bytes), next = size_t{0}]() mutable -> std::optional<uint8_t> {
+        if (next >= bytes.size()) return std::nullopt;
+        return bytes[next++];
+    };
+}
 
 CommandArray RecordedReport::command() const {
     CommandArray command{};
@@ -47,7 +57,7 @@ std::vector<CommandArray> TalvoModel::commands() const {
 
 bool TalvoModel::write(std::span<const uint8_t> report) {
     if (vanished_) return false;
-    reports_.push_back({Clock::now(), std::vector<uint8_t>(report.begin(), report.end())});
+    reports_.push_back({clock.now(), std::vector<uint8_t>(report.begin(), report.end())});
     if (on_report) on_report(reports_.back());
 
     const CommandArray command = reports_.back().command();
@@ -100,7 +110,11 @@ void TalvoModel::dispatch(const CommandArray& command, Answers& answers) {
 
 void TalvoModel::enqueue(const Answers& answers) {
     if (silent_) return;
-    const auto ready_at = Clock::now() + answer_delay_;
+    const auto ready_at = clock.now() + answer_delay_;
+    if (script_) {
+        enqueueScripted(answers.list().size(), ready_at);
+        return;
+    }
     for (const Answer& own : answers.list()) {
         Answer answer = own;
         if (!overrides_.empty()) {
@@ -112,21 +126,50 @@ void TalvoModel::enqueue(const Answers& answers) {
     }
 }
 
+void TalvoModel::enqueueScripted(size_t answers, Clock::time_point ready_at) {
+    for (size_t i = 0; i < answers; ++i) {
+        bool one_more = true;
+        while (one_more) {
+            const std::optional<uint8_t> header = script_();
+            if (!header) return;  // run dry: nothing more, ever
+            one_more = (*header & kScriptOneMore) != 0;
+            const size_t length = *header & kScriptLengthMask;
+            if (length > kInputDataLength) continue;  // a report lost on the way
+            std::vector<uint8_t> data(length);
+            for (uint8_t& byte : data) {
+                const std::optional<uint8_t> next = script_();
+                if (!next) return;
+                byte = *next;
+            }
+            data.resize(std::min(data.size(), input_data_length_));
+            queue_.push_back({ready_at, std::move(data)});
+        }
+    }
+}
+
 ReadOutcome TalvoModel::read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) {
+    ++reads_asked_;
+    const ReadOutcome outcome = take(buffer, timeout);
+    if (on_read) on_read(outcome, buffer);
+    return outcome;
+}
+
+ReadOutcome TalvoModel::take(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) {
     if (vanished_) return ReadOutcome::Failed;
-    const auto deadline = Clock::now() + timeout;
+    const auto deadline = clock.now() + timeout;
     if (queue_.empty() || queue_.front().ready_at > deadline) {
-        std::this_thread::sleep_until(deadline);
+        clock.sleepUntil(deadline);
         return ReadOutcome::TimedOut;
     }
-    std::this_thread::sleep_until(queue_.front().ready_at);
+    clock.sleepUntil(queue_.front().ready_at);
     const std::vector<uint8_t> data = std::move(queue_.front().data);
     queue_.pop_front();
-    // Byte 0 is the report ID (the device uses none), the data follows.
-    if (!buffer.empty()) buffer[0] = 0;
-    const size_t length = std::min(data.size(), buffer.size() > 0 ? buffer.size() - 1 : 0);
-    std::copy_n(data.begin(), length, buffer.begin() + 1);
     ++reads_served_;
+    if (buffer.empty()) return ReadOutcome::Completed;
+    // Byte 0 is the report ID (the device uses none), the data follows.
+    buffer[0] = 0;
+    const size_t length = std::min(data.size(), buffer.size() - 1);
+    std::copy_n(data.begin(), length, buffer.begin() + 1);
     return ReadOutcome::Completed;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The simulated TALVO-4: answers every command the tool sends the way the
 // device does at the tool's call sites, records every output report, and can
-// be told to misbehave (stay silent, answer late, send short reports, vanish).
+// be told to misbehave (stay silent, answer late, send short reports, vanish,
+// or answer whatever a script of bytes says).
 
 #include <chrono>
 #include <cstdint>
@@ -15,11 +16,16 @@
 #include "sim/answers.h"
 #include "sim/capture_model.h"
 #include "sim/rom_model.h"
+#include "sim/sim_clock.h"
 #include "sim/timing_model.h"
 
 namespace talvo::sim {
 
-using Clock = std::chrono::steady_clock;
+// The bytes a scripted device answers from: the next one, or nullopt when
+// there are no more.
+using ByteSource = std::function<std::optional<uint8_t>()>;
+// A source that hands out `bytes` in order.
+ByteSource BytesSource(std::vector<uint8_t> bytes);
 
 struct RecordedReport {
     Clock::time_point time;
@@ -40,9 +46,13 @@ class TalvoModel {
     RomModel rom;
     TimingModel timing;
     CaptureModel capture;
+    // Times the answers and the reads' waits; real unless a test makes it
+    // virtual.
+    SimClock clock;
 
     // Faults.
     void setSilent(bool silent) { silent_ = silent; }
+    bool silent() const { return silent_; }
     void setAnswerDelay(std::chrono::milliseconds delay) { answer_delay_ = delay; }
     // Data bytes per input report (64 on the real device).
     void setInputDataLength(size_t length) { input_data_length_ = length; }
@@ -64,6 +74,21 @@ class TalvoModel {
     std::function<void(const RecordedReport&)> on_report;
     size_t queuedAnswers() const { return queue_.size(); }
     int readsServed() const { return reads_served_; }
+    // Every read asked of the device, also those that failed or waited out
+    // their wait.
+    int readsAsked() const { return reads_asked_; }
+    // Called after every read with its outcome and the buffer as it left it
+    // (byte 0 the report ID).
+    std::function<void(ReadOutcome, std::span<const uint8_t>)> on_read;
+
+    // Scripted answers: every input report the device would give is taken
+    // from `source` instead. Per report one header byte: its low seven bits
+    // are the number of data bytes that follow (0 to 64; a larger number:
+    // this report is never sent), its top bit adds one more report after
+    // it, which the tool did not ask for. Once the source runs dry the
+    // device answers nothing more. The models still take every command.
+    // An empty function ends the script.
+    void scriptAnswers(ByteSource source) { script_ = std::move(source); }
 
     // Used by the simulated connections.
     bool write(std::span<const uint8_t> report);
@@ -76,9 +101,12 @@ class TalvoModel {
     };
     void dispatch(const CommandArray& command, Answers& answers);
     void enqueue(const Answers& answers);
+    void enqueueScripted(size_t answers, Clock::time_point ready_at);
+    ReadOutcome take(std::span<uint8_t> buffer, std::chrono::milliseconds timeout);
     void vanish();
 
     std::vector<RecordedReport> reports_;
+    ByteSource script_;
     std::deque<Pending> queue_;
     std::deque<Answer> overrides_;
     bool silent_ = false;
@@ -88,6 +116,7 @@ class TalvoModel {
     std::optional<int> silent_after_;
     bool vanished_ = false;
     int reads_served_ = 0;
+    int reads_asked_ = 0;
 };
 
 }  // namespace talvo::sim

@@ -326,6 +326,15 @@ class DescriptorTest : public QObject {
         QTest::newRow("count zero gives no report")
             << Concat({kAppCollection, ReportSize(8), ReportCount(0), kInput, kEnd})
             << QList<int>{0, 0, 0};
+        // IDs are one byte: 255 is the last valid one, in either item size.
+        QTest::newRow("report ID 255")
+            << Concat({kAppCollection, ReportId(255), ReportSize(8), ReportCount(64), kInput,
+                       ReportId(1), ReportCount(8), kOutput, kEnd})
+            << QList<int>{65, 9, 0};
+        QTest::newRow("report ID 255 in a two-byte item")
+            << Concat({kAppCollection, Bytes{0x86, 0xFF, 0x00}, ReportSize(8), ReportCount(4),
+                       kFeature, kEnd})
+            << QList<int>{0, 0, 5};
         QTest::newRow("longest report still fits 16 bits")
             << Concat({kAppCollection, Bytes{0x75, 0x08, 0x96, 0xFE, 0xFF}, kInput, kEnd})
             << QList<int>{65535, 0, 0};
@@ -385,6 +394,9 @@ class DescriptorTest : public QObject {
             parseReportDescriptor(Concat({kAppCollection, ReportSize(8), ReportCount(1), kInput,
                                           kEnd, kAppCollection, ReportId(7), kFeature, kEnd}));
         QVERIFY(later && later->uses_report_ids);
+        const auto last = parseReportDescriptor(
+            Concat({kAppCollection, ReportId(255), ReportSize(8), ReportCount(1), kInput, kEnd}));
+        QVERIFY(last && last->uses_report_ids);
     }
 };
 

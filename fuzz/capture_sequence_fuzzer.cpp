@@ -1,0 +1,187 @@
+// The readiness check and a capture against a device whose every answer
+// comes from the fuzz input: any sizes, any FPGA selection, line reports of
+// any length, lost and unasked-for reports, silence.
+//
+// Input: byte 0 ends the capture early: its low seven bits at that line (0:
+// never), by the stop request, or with its top bit set by the front end
+// going away. Byte 1: bit 0 ends the sequences when the device is lost (the
+// terminal tool's way), bit 1 says the whole program is ending. The rest is
+// the device's script (see TalvoModel::scriptAnswers).
+//
+// What must hold for any answer: the size check follows its rule for every
+// pair; the picture buffer and its sizes agree; every line holds exactly
+// what the device sent for it, colours turned round and the tail past the
+// picture's width black; a refused size leaves the previous picture alone;
+// the capture gives up on the third read in a row that waited out its wait;
+// and it ends within the reports its size allows.
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "capture/capture_operations.h"
+#include "capture/capture_protocol.h"
+#include "fuzz/sequence_rig.h"
+
+namespace {
+
+using namespace talvo;
+using fuzz::Check;
+
+constexpr int kSilentReadsToGiveUp = 3;
+
+// The picture left by an earlier capture: a refused size must not touch it.
+CaptureState EarlierPicture() {
+    CaptureState state;
+    state.source_width = 65;
+    state.transfer_width = 128;
+    state.frame_width = 68;
+    state.frame_height = 101;
+    state.frame_buffer.assign(68 * 101 * 3, 0x5A);
+    return state;
+}
+
+bool SizeAccepted(unsigned width, unsigned height) {
+    const unsigned transfer = (width + 63) / 64 * 64;
+    return transfer > 100 && transfer < 2048 && height > 100 && height < 1300;
+}
+
+void CheckReadiness(const std::vector<sim::Exchange>& log, CaptureOutcome outcome,
+                    DeviceLostPolicy policy) {
+    // Live picture, remote key, picture information: each answered once.
+    Check(log.size() == 6);
+    Check(!log[0].is_read && log[0].command[0] == kImageSlotCommand && log[0].command[1] == 0x80);
+    Check(!log[2].is_read && log[2].command[0] == kRemoteKeyCommandCode &&
+          log[2].command[1] == kCaptureReadyKey);
+    Check(!log[4].is_read && log[4].command[0] == kPictureInfoCommand);
+    if (policy == DeviceLostPolicy::End && fuzz::SilentReadsBefore(log, 6) >= 3) {
+        Check(outcome == CaptureOutcome::DeviceLost);
+        return;
+    }
+    const bool ready = log[5].data[4] == kCaptureFpgaSelection;
+    Check(outcome == (ready ? CaptureOutcome::Done : CaptureOutcome::NotReady));
+}
+
+// The picture a capture must leave, rebuilt from the traffic alone.
+std::vector<uint8_t> ExpectedPicture(const std::vector<sim::Exchange>& log, size_t first,
+                                     unsigned width, int frame_width, int frame_height) {
+    std::vector<uint8_t> picture(size_t(frame_width) * size_t(frame_height) * 3, 0);
+    int y = -1;
+    std::vector<uint8_t> stream;
+    const auto store = [&] {
+        Check(y >= 0 && y < frame_height);
+        for (int x = 0; x < frame_width && unsigned(x) < width; ++x)
+            for (int colour = 0; colour < 3; ++colour) {
+                const size_t k = size_t(x) * 3 + size_t(colour);
+                if (k < stream.size())
+                    picture[(size_t(y) * size_t(frame_width) + size_t(x)) * 3 + 2 -
+                            size_t(colour)] = stream[k];
+            }
+    };
+    bool in_line = false;
+    for (size_t i = first; i < log.size(); ++i) {
+        if (log[i].is_read) {
+            if (in_line) stream.insert(stream.end(), log[i].data.begin(), log[i].data.end());
+            continue;
+        }
+        if (in_line) store();
+        in_line = log[i].command[0] == kLineRequestCommand;
+        if (in_line) ++y;
+        stream.clear();
+    }
+    if (!in_line) return picture;
+    store();
+    return picture;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    const int end_line = data[0] & 0x7F;
+    const bool front_end_goes = (data[0] & 0x80) != 0;
+    const auto policy = (data[1] & 1) ? DeviceLostPolicy::End : DeviceLostPolicy::KeepGoing;
+    const bool program_ending = (data[1] & 2) != 0;
+    fuzz::SequenceRig rig({data + 2, size - 2});
+    const auto& log = rig.log.all();
+
+    CheckReadiness(log, CheckCaptureReady(rig.link, {}, policy), policy);
+    const size_t first = log.size();
+
+    CaptureState state = EarlierPicture();
+    const CaptureState earlier = state;
+    fuzz::FuzzPacer pacer(rig.device.clock, kCaptureTick, front_end_goes ? end_line : 0);
+    int lines_told = 0;
+    CaptureObserver observer;
+    observer.line = [&](int y, std::span<const uint8_t> line) {
+        Check(y == lines_told++);
+        Check(line.size() == size_t(state.frame_width) * 3);
+        Check(state.frame_buffer.size() == size_t(state.frame_width) * state.frame_height * 3);
+    };
+    observer.program_ending = [&] { return program_ending; };
+    const StopRequest stop = [&] { return !front_end_goes && lines_told == end_line; };
+    const CaptureOutcome outcome = RunCapture(rig.link, state, pacer, observer, stop, policy);
+
+    // The picture and its sizes agree, whatever happened.
+    Check(state.frame_width >= 0 && state.frame_height >= 0);
+    Check(state.frame_buffer.size() ==
+          size_t(state.frame_width) * size_t(state.frame_height) * 3);
+
+    Check(log.size() >= first + 2 && !log[first].is_read && log[first + 1].is_read);
+    Check(log[first].command[0] == kPictureInfoCommand);
+    const auto& answer = log[first + 1].data;
+    const unsigned width = answer[0] + 256u * answer[1];
+    const unsigned height = answer[2] + 256u * answer[3];
+    const bool lost_at_size = policy == DeviceLostPolicy::End &&
+                              fuzz::SilentReadsBefore(log, first + 2) >= kSilentReadsToGiveUp;
+
+    // Every way out closes with capture_end and its answer, except a program
+    // that is ending: it sends nothing more.
+    const size_t n = log.size();
+    const bool closed = log[n - 1].is_read && !log[n - 2].is_read &&
+                        log[n - 2].command[0] == kCaptureEndCommand;
+    Check(closed == (outcome != CaptureOutcome::ProgramEnding));
+
+    if (lost_at_size || !SizeAccepted(width, height)) {
+        Check(outcome == (lost_at_size ? CaptureOutcome::DeviceLost
+                                       : CaptureOutcome::SizeRejected));
+        Check(state.frame_width == earlier.frame_width &&
+              state.frame_height == earlier.frame_height &&
+              state.frame_buffer == earlier.frame_buffer);
+        Check(log.size() == first + 4);
+        return 0;
+    }
+    Check(outcome != CaptureOutcome::SizeRejected && outcome != CaptureOutcome::NotReady);
+    const unsigned transfer = (width + 63) / 64 * 64;
+    const int reports = int(3 * transfer / 64);
+    Check(state.source_width == width && state.transfer_width == int(transfer));
+    Check(state.frame_width == int((width + 3) / 4 * 4) && state.frame_height == int(height));
+
+    // Bounded: one request per line at most, and that line's reports at most.
+    // The third read in a row that waited out its wait ends the capture
+    // after its line.
+    int requests = 0;
+    int reads = 0;
+    int silent_run = 0;
+    bool gave_up = false;
+    for (size_t i = first + 2; i < log.size(); ++i) {
+        if (log[i].is_read) {
+            ++reads;
+            silent_run = log[i].outcome == ReadOutcome::TimedOut ? silent_run + 1 : 0;
+            Check(silent_run <= kSilentReadsToGiveUp);
+            gave_up = gave_up || silent_run == kSilentReadsToGiveUp;
+        } else if (log[i].command[0] == kLineRequestCommand) {
+            Check(!gave_up);
+            ++requests;
+            Check(log[i].command[1] == reports);
+        }
+    }
+    Check(requests <= int(height) && requests == lines_told);
+    Check(reads <= requests * reports + 1);
+    if (outcome == CaptureOutcome::Done) Check(requests == int(height) && !gave_up);
+    if (outcome == CaptureOutcome::DeviceSilent) Check(gave_up);
+
+    Check(state.frame_buffer ==
+          ExpectedPicture(log, first + 2, width, state.frame_width, state.frame_height));
+    return 0;
+}

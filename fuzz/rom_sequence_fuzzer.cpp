@@ -1,0 +1,123 @@
+// The ROM write of a small file against a device whose every answer comes
+// from the fuzz input: the answers that pace the erases and the transfer, and
+// the status polls with the checksum.
+//
+// Input: byte 0 is the file's length (its bytes are a fixed pattern). Byte 1:
+// bit 0 ends the write when the device is lost (the terminal tool's way),
+// bits 1 to 7 make the front end go at that turn (0: never). The rest is the
+// device's script (see TalvoModel::scriptAnswers).
+//
+// What must hold for any answer: the reports are exactly the erases, the
+// write start, the file's bytes and the checksum request of the file, then
+// status polls; the verdict compares the file's sum with the sum the ready
+// answer carried; the polls end within the checksum wait; and nothing is
+// sent for an empty file.
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "fuzz/fuzz_file.h"
+#include "fuzz/sequence_rig.h"
+#include "rom/rom_plan.h"
+#include "rom/rom_write.h"
+
+namespace {
+
+using namespace talvo;
+using namespace talvo::rom;
+using fuzz::Check;
+
+constexpr int32_t kRomAddress = 0xE8000;
+// A poll every two 10 ms ticks at the most.
+constexpr int kMostPolls = int(kChecksumWait / (2 * kMainTick)) + 1;
+
+std::vector<uint8_t> FileBytes(size_t length) {
+    std::vector<uint8_t> bytes(length);
+    for (size_t i = 0; i < length; ++i) bytes[i] = uint8_t(i * 29 + 3);
+    return bytes;
+}
+
+// The reports and reads of a write of `file` up to its checksum request.
+struct Step {
+    bool is_read;
+    CommandArray command;
+};
+std::vector<Step> ExpectedSteps(const std::vector<uint8_t>& file) {
+    const WritePlan plan = PlanWrite(int64_t(file.size()));
+    std::vector<Step> steps;
+    for (int32_t address : BlockAddresses(plan, kRomAddress)) {
+        steps.push_back({false, EraseBlockCommand(address)});
+        steps.push_back({true, {}});
+    }
+    for (int32_t address : SectorAddresses(plan, kRomAddress)) {
+        steps.push_back({false, EraseSectorCommand(address)});
+        steps.push_back({true, {}});
+    }
+    steps.push_back({false, WriteStartCommand(kRomAddress, plan.transfer_length)});
+    for (int32_t offset = 0; offset < plan.transfer_length; offset += kBytesPerReport) {
+        CommandArray data{};
+        for (size_t i = 0; i < data.size(); ++i)
+            if (size_t(offset) + i < file.size()) data[i] = file[size_t(offset) + i];
+        steps.push_back({false, data});
+    }
+    steps.push_back({true, {}});
+    steps.push_back({false, ChecksumRequestCommand(kRomAddress, plan.checksum_length)});
+    return steps;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    const std::vector<uint8_t> file = FileBytes(data[0]);
+    RomWriteOptions options;
+    options.end_when_device_lost = (data[1] & 1) != 0;
+    fuzz::SequenceRig rig({data + 2, size - 2});
+    fuzz::FuzzPacer pacer(rig.device.clock, kMainTick, data[1] >> 1);
+    const auto& log = rig.log.all();
+
+    const QString path = fuzz::WriteFuzzFile(file, int64_t(file.size()));
+    const RomWriteOutcome outcome = WriteRom(rig.link, kRomAddress, path, pacer, {}, options);
+
+    if (file.empty()) {
+        Check(outcome.result == RomWriteResult::EmptyFile && log.empty());
+        return 0;
+    }
+    // The protocol up to the checksum request, then polls, and nothing else.
+    const std::vector<Step> steps = ExpectedSteps(file);
+    size_t i = 0;
+    for (; i < log.size() && i < steps.size(); ++i) {
+        Check(log[i].is_read == steps[i].is_read);
+        if (!steps[i].is_read) Check(log[i].command == steps[i].command);
+    }
+    int polls = 0;
+    bool ready = false;
+    for (; i < log.size(); i += 2) {
+        Check(!log[i].is_read && log[i].command == kStatusPoll);
+        Check(!ready);  // no poll after the sum came
+        ++polls;
+        if (i + 1 == log.size()) break;  // the write ended before the poll's read
+        Check(log[i + 1].is_read);
+        ready = log[i + 1].data[0] == 1;
+    }
+    Check(polls <= kMostPolls);
+
+    const bool verdict =
+        outcome.result == RomWriteResult::SumsMatch || outcome.result == RomWriteResult::SumsDiffer;
+    Check(verdict == ready);
+    if (verdict) {
+        unsigned file_sum = 0;
+        for (size_t b = 0; b < file.size(); ++b) file_sum = (file_sum + file[b]) & 0xFFFF;
+        const auto& answer = log.back().data;
+        Check(outcome.file_sum == file_sum);
+        Check(outcome.device_sum == answer[1] + 256 * answer[2]);
+        Check((outcome.result == RomWriteResult::SumsMatch) == (outcome.device_sum == file_sum));
+    }
+    if (outcome.result == RomWriteResult::DeviceLost)
+        Check(options.end_when_device_lost && rig.link.deviceLost());
+    if (outcome.result == RomWriteResult::NoChecksumAnswer) Check(polls > 0 && !ready);
+    if (!options.end_when_device_lost && data[1] >> 1 == 0)
+        Check(verdict || outcome.result == RomWriteResult::NoChecksumAnswer);
+    return 0;
+}

@@ -1,0 +1,66 @@
+#pragma once
+// What the sequence fuzz targets share: a simulated TALVO-4 whose every
+// answer comes from the fuzz input, on a virtual clock (a read that waits
+// out its second costs no real time), the device link over it, a log of the
+// traffic, and a pacer that moves the device's clock by the ticks waited.
+
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "device/device_link.h"
+#include "sim/exchange_log.h"
+#include "sim/sim_pacer.h"
+#include "sim/sim_platform.h"
+
+namespace talvo::fuzz {
+
+inline void Check(bool holds) {
+    if (!holds) std::abort();
+}
+
+// The fuzz input as the device's answers, from `script` on.
+struct SequenceRig {
+    explicit SequenceRig(std::span<const uint8_t> script) {
+        device.clock.makeVirtual();
+        device.scriptAnswers([script, next = size_t{0}]() mutable -> std::optional<uint8_t> {
+            if (next >= script.size()) return std::nullopt;
+            return script[next++];
+        });
+        Check(link.FindDevice());
+    }
+
+    sim::TalvoModel device;
+    sim::SimPlatform platform{device};
+    DeviceLink link{platform};
+    sim::ExchangeLog log{device};
+};
+
+// A pacer on the device's clock whose front end may go away: pass() says so
+// from its `gone_at`-th call on (0: never).
+class FuzzPacer : public sim::SimPacer {
+  public:
+    FuzzPacer(sim::SimClock& clock, std::chrono::milliseconds tick, int gone_at)
+        : SimPacer(clock, tick), gone_at_(gone_at) {}
+    bool pass() override {
+        SimPacer::pass();
+        return gone_at_ == 0 || passes() < gone_at_;
+    }
+
+  private:
+    int gone_at_;
+};
+
+// Consecutive reads that waited out their wait, ending at log entry `end`
+// (exclusive), not counting writes in between.
+inline int SilentReadsBefore(const std::vector<sim::Exchange>& log, size_t end) {
+    int silent = 0;
+    for (size_t i = end; i-- > 0;) {
+        if (!log[i].is_read) continue;
+        if (log[i].outcome != ReadOutcome::TimedOut) break;
+        ++silent;
+    }
+    return silent;
+}
+
+}  // namespace talvo::fuzz

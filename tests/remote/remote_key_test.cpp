@@ -1,0 +1,78 @@
+// Finding a remote key by its button, its code and its button's name, as the
+// terminal tool and the window look keys up.
+
+#include <QtTest>
+
+#include "remote/remote_key.h"
+
+using namespace talvo;
+
+class RemoteKeyTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // Each row: what is looked up, and the button it must find (0: none).
+    void byButton_data() {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("found");
+        for (int n : {1, 18, 22, 36}) QTest::addRow("Command%d", n) << n << n;
+        // The pad skips 7, 14, 15 and 34; nothing lies outside 1 to 36.
+        for (int n : {0, 7, 14, 15, 34, 37, -1}) QTest::addRow("no Command%d", n) << n << 0;
+    }
+    void byButton() {
+        QFETCH(int, number);
+        QFETCH(int, found);
+        const auto key = RemoteKeyOfButton(number);
+        QCOMPARE(key ? key->number : 0, found);
+    }
+
+    void byCode_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("found");
+        QTest::newRow("0x00") << 0x00 << 18;
+        QTest::newRow("0x03, centre") << 0x03 << 22;
+        QTest::newRow("0x1B") << 0x1B << 30;
+        QTest::newRow("0x54, highest") << 0x54 << 28;
+        QTest::newRow("0x02, unused") << 0x02 << 0;
+        QTest::newRow("0xFF") << 0xFF << 0;
+        // Wider than a byte: must not wrap onto 0x03 or 0x00.
+        QTest::newRow("0x103") << 0x103 << 0;
+        QTest::newRow("0x100") << 0x100 << 0;
+        QTest::newRow("-253") << -253 << 0;
+    }
+    void byCode() {
+        QFETCH(int, code);
+        QFETCH(int, found);
+        const auto key = RemoteKeyOfCode(code);
+        QCOMPARE(key ? key->number : 0, found);
+        if (key) QCOMPARE(int(key->code), code);
+    }
+
+    void byName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("found");
+        QTest::newRow("as written") << "Command22" << 22;
+        QTest::newRow("lower case") << "command18" << 18;
+        QTest::newRow("upper case") << "COMMAND36" << 36;
+        QTest::newRow("skipped number") << "Command7" << 0;
+        QTest::newRow("leading zero") << "Command022" << 0;
+        QTest::newRow("no number") << "Command" << 0;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("trailing text") << "Command22x" << 0;
+        QTest::newRow("sign") << "Command+22" << 0;
+        QTest::newRow("negative") << "Command-1" << 0;
+        QTest::newRow("space") << "Command 22" << 0;
+        QTest::newRow("too large for an int") << "Command99999999999999999999" << 0;
+        QTest::newRow("other word") << "Cmd22" << 0;
+        QTest::newRow("prefix only partly") << "Comman22" << 0;
+    }
+    void byName() {
+        QFETCH(QString, name);
+        QFETCH(int, found);
+        const QByteArray bytes = name.toLatin1();
+        const auto key = RemoteKeyNamed(std::string_view(bytes.constData(), size_t(bytes.size())));
+        QCOMPARE(key ? key->number : 0, found);
+    }
+};
+
+QTEST_MAIN(RemoteKeyTest)
+#include "remote_key_test.moc"
