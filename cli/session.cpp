@@ -111,7 +111,18 @@ QString Session::PermissionAdvice(const QString& path) {
 }
 
 bool Session::connect() {
-    if (link_->FindDevice()) return true;
+    if (link_->FindDevice()) {
+        // A command needs the report ID and eight command bytes out, and at
+        // least one byte of answer in; anything less is no TALVO-4 we know.
+        const HidCaps& caps = link_->DeviceCapabilities;
+        if (caps.OutputReportByteLength >= 9 && caps.InputReportByteLength >= 2) return true;
+        console_.error(QStringLiteral("talvo4ctl: the TALVO-4 at %1 reports report lengths no "
+                                      "command fits in (input %2, output %3 bytes)")
+                           .arg(QString::fromStdString(link_->DevicePath))
+                           .arg(caps.InputReportByteLength)
+                           .arg(caps.OutputReportByteLength));
+        return false;
+    }
     const auto listed = list();
     if (listed.empty()) {
         if (choice_.path.isEmpty())

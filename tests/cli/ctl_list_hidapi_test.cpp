@@ -98,6 +98,19 @@ class CtlListHidapiTest : public QObject {
         QVERIFY(run.said(QStringLiteral("no TALVO-4 found")));
     }
 
+    // A TALVO-4 without a report descriptor gives no report lengths: no
+    // command fits, so it is no device to send to.
+    void deviceWithoutReportLengthsIsExitThree() {
+        MockHidraw bed;
+        MockInterface bare = Talvo("1-1", "hidraw0");
+        bare.descriptor.clear();
+        const std::string node = bed.add(bare);
+        const CtlRun run = RunCtl({"key", "5"});
+        QCOMPARE(run.exit_code, 3);
+        QVERIFY(run.said(QStringLiteral("report lengths no command fits in")));
+        QVERIFY(bed.writes(node).empty());
+    }
+
     // A key goes through hidapi to the node chosen with --device.
     void keyReachesTheChosenNode() {
         MockHidraw bed;
