@@ -5,6 +5,7 @@
 #include "cli/simulation.h"
 #include "cli/trace.h"
 #include "device/hidapi_platform.h"
+#include "packaging/udev_rule.h"
 
 namespace talvo::cli {
 namespace {
@@ -100,16 +101,28 @@ QString Session::RefusalText(OpenRefusal refusal) {
 QString Session::PermissionAdvice(const QString& path) {
     return QStringLiteral(
                "talvo4ctl: the TALVO-4 at %1 is present, but this user may not open it.\n"
-               "The udev rule 70-talvo4.rules grants access to the user at the seat. Install it "
-               "(it comes with the package, and in the sources under packaging/) and apply it:\n"
-               "  sudo install -m 644 70-talvo4.rules /usr/lib/udev/rules.d/\n"
+               "The udev rule %2 grants access to the user at the seat. Install it and "
+               "apply it to the devices present now:\n"
+               "  echo '%3' | sudo tee %4 >/dev/null\n"
                "  sudo udevadm control --reload-rules && sudo udevadm trigger "
                "--subsystem-match=hidraw")
-        .arg(path);
+        .arg(path, QLatin1String(kUdevRuleName), QLatin1String(kUdevRule),
+             QLatin1String(kUdevRulePath));
 }
 
 bool Session::connect() {
-    if (link_->FindDevice()) return true;
+    if (link_->FindDevice()) {
+        // A command needs the report ID and eight command bytes out, and at
+        // least one byte of answer in; anything less is no TALVO-4 we know.
+        const HidCaps& caps = link_->DeviceCapabilities;
+        if (caps.OutputReportByteLength >= 9 && caps.InputReportByteLength >= 2) return true;
+        console_.error(QStringLiteral("talvo4ctl: the TALVO-4 at %1 reports report lengths no "
+                                      "command fits in (input %2, output %3 bytes)")
+                           .arg(QString::fromStdString(link_->DevicePath))
+                           .arg(caps.InputReportByteLength)
+                           .arg(caps.OutputReportByteLength));
+        return false;
+    }
     const auto listed = list();
     if (listed.empty()) {
         if (choice_.path.isEmpty())

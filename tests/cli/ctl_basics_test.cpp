@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "packaging/udev_rule.h"
 #include "tests/cli/ctl_runner.h"
 
 using talvo::testing::CtlRun;
@@ -148,7 +149,7 @@ class CtlBasicsTest : public QObject {
         QTest::newRow("no permission")
             << "no-permission"
             << QStringList{"sim:talvo-4", "70-talvo4.rules",
-                           "sudo install -m 644 70-talvo4.rules /usr/lib/udev/rules.d/",
+                           QStringLiteral("sudo tee %1").arg(talvo::kUdevRulePath),
                            "sudo udevadm control --reload-rules && sudo udevadm trigger "
                            "--subsystem-match=hidraw"};
         QTest::newRow("busy") << "busy" << QStringList{"sim:talvo-4", "busy"};

@@ -8,12 +8,13 @@
 #include "device/hidapi_platform.h"
 #include "sim/talvo_model.h"
 #include "tests/device/mock_hidraw.h"
+#include "tests/support/no_override.h"
 
 using namespace talvo;
 using namespace std::chrono_literals;
 using talvo::testing::MockHidraw;
 using talvo::testing::MockInterface;
-using talvo::testing::WithoutFileAccessOverride;
+using talvo::testing::NoOverride;
 
 namespace {
 
@@ -193,7 +194,7 @@ class HidapiPlatformTest : public QObject {
         const std::string locked = bed.add(Talvo("1-2", "hidraw1"));
         const std::string open = bed.add(Talvo("1-3", "hidraw2"));
         QVERIFY(bed.denyAccess(locked));
-        WithoutFileAccessOverride as_a_user;
+        NoOverride as_a_user;
         QVERIFY(as_a_user.ok());
 
         HidapiPlatform platform;

@@ -1,11 +1,9 @@
 // Kept free of Qt: glib's headers and Qt's keyword macros do not mix.
 #include "tests/device/mock_hidraw.h"
 
-#include <linux/capability.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <umockdev.h>
 #include <unistd.h>
 
@@ -188,39 +186,6 @@ std::vector<std::vector<uint8_t>> MockHidraw::writes(const std::string& node) co
 bool MockHidraw::denyAccess(const std::string& node) {
     const std::string terminal = ptyOf(node);
     return !terminal.empty() && chmod(terminal.c_str(), 0) == 0;
-}
-
-namespace {
-
-bool GetCapabilities(__user_cap_data_struct (&data)[2]) {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    return syscall(SYS_capget, &header, data) == 0;
-}
-
-bool SetCapabilities(__user_cap_data_struct (&data)[2]) {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    return syscall(SYS_capset, &header, data) == 0;
-}
-
-}  // namespace
-
-WithoutFileAccessOverride::WithoutFileAccessOverride() {
-    __user_cap_data_struct data[2]{};
-    if (!GetCapabilities(data)) return;
-    saved_effective_[0] = data[0].effective;
-    saved_effective_[1] = data[1].effective;
-    // Both bits lie in the first 32 capabilities.
-    data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-    ok_ = SetCapabilities(data);
-}
-
-WithoutFileAccessOverride::~WithoutFileAccessOverride() {
-    if (!ok_) return;
-    __user_cap_data_struct data[2]{};
-    if (!GetCapabilities(data)) return;
-    data[0].effective = saved_effective_[0];
-    data[1].effective = saved_effective_[1];
-    SetCapabilities(data);
 }
 
 bool MockHidraw::feed(const std::string& node, std::span<const uint8_t> bytes) {

@@ -46,7 +46,7 @@ class MockHidraw {
     std::vector<std::vector<uint8_t>> writes(const std::string& node) const;
     // Takes every permission off the node, as a node without the udev rule
     // has for a normal user. Root passes over file permissions: see
-    // WithoutFileAccessOverride.
+    // tests/support/no_override.h.
     bool denyAccess(const std::string& node);
 
     // Queues bytes for the program's next reads of the node.
@@ -71,21 +71,6 @@ class MockHidraw {
     mutable std::mutex mutex_;
     std::map<std::string, NodeRecord> nodes_;
     std::map<std::string, int> baseline_;
-};
-
-// Drops the capabilities that let root open any file from this thread, for
-// as long as it lives, so that file permissions apply as to a normal user.
-class WithoutFileAccessOverride {
-  public:
-    WithoutFileAccessOverride();
-    ~WithoutFileAccessOverride();
-    WithoutFileAccessOverride(const WithoutFileAccessOverride&) = delete;
-    WithoutFileAccessOverride& operator=(const WithoutFileAccessOverride&) = delete;
-    bool ok() const { return ok_; }
-
-  private:
-    bool ok_ = false;
-    uint32_t saved_effective_[2] = {0, 0};
 };
 
 }  // namespace talvo::testing

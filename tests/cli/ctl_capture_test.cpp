@@ -1,0 +1,185 @@
+// talvo4ctl capture and slot end to end on the simulated TALVO-4: the files
+// it writes, its refusals, Ctrl+C, and a device lost in the middle.
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "capture/bitmap_file.h"
+#include "sim/capture_model.h"
+#include "tests/cli/ctl_runner.h"
+#include "tests/support/rig.h"
+
+using talvo::testing::CtlRun;
+using talvo::testing::RunCtl;
+using talvo::testing::RunningCtl;
+
+namespace {
+
+// frame_buffer as the device's test pattern fills it: blue, green, red; the
+// pixels past the picture's own width black.
+std::vector<uint8_t> ExpectedFrame(int width, int height) {
+    const int frame_width = (width + 3) / 4 * 4;
+    std::vector<uint8_t> frame(size_t(frame_width) * size_t(height) * 3, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const auto pixel = talvo::sim::TestPattern(x, y);
+            uint8_t* at = frame.data() + (size_t(y) * size_t(frame_width) + size_t(x)) * 3;
+            at[0] = pixel.blue;
+            at[1] = pixel.green;
+            at[2] = pixel.red;
+        }
+    return frame;
+}
+
+bool SentCode(const std::vector<QByteArray>& sent, uint8_t command) {
+    return std::any_of(sent.begin(), sent.end(), [command](const QByteArray& report) {
+        return report.size() > 1 && uint8_t(report[1]) == command;
+    });
+}
+
+}  // namespace
+
+class CtlCaptureTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // The bitmap is byte for byte what the project's writer makes of the
+    // same picture; a width that is no multiple of four ends its lines black.
+    void bitmapIsTheWritersOwn_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("640 x 480") << 640 << 480;
+        QTest::newRow("201 x 101, padded to 204") << 201 << 101;
+    }
+    void bitmapIsTheWritersOwn() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QTemporaryDir dir;
+        const QString captured = dir.filePath(QStringLiteral("shot.bmp"));
+        const CtlRun run = RunCtl({"--simulate", "--simulate-fault",
+                                   QStringLiteral("size:%1x%2").arg(width).arg(height), "capture",
+                                   "-o", captured});
+        QCOMPARE(run.exit_code, 0);
+
+        const QString expected = dir.filePath(QStringLiteral("expected.bmp"));
+        const int frame_width = (width + 3) / 4 * 4;
+        QVERIFY(talvo::write_bitmap(expected, frame_width, height, ExpectedFrame(width, height)));
+        const QByteArray bytes = talvo::testing::ReadFile(captured);
+        QCOMPARE(bytes.size(), 54 + frame_width * height * 3);
+        QVERIFY(bytes == talvo::testing::ReadFile(expected));
+    }
+
+    void pngHoldsThePicture() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shot.PNG"));
+        const CtlRun run =
+            RunCtl({"--simulate", "--simulate-fault", "size:200x120", "capture", "--output", path});
+        QCOMPARE(run.exit_code, 0);
+        QImage image(path, "PNG");
+        QCOMPARE(image.size(), QSize(200, 120));
+        for (const QPoint at : {QPoint(0, 0), QPoint(199, 0), QPoint(57, 63), QPoint(199, 119)}) {
+            const auto pixel = talvo::sim::TestPattern(at.x(), at.y());
+            QCOMPARE(image.pixel(at), qRgb(pixel.red, pixel.green, pixel.blue));
+        }
+    }
+
+    // What the device answers makes the capture fail: exit 1, the window's
+    // own text, no file. A rejected size still ends the capture.
+    void refusedPicture_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("capture_end_sent");
+        QTest::newRow("FPGA selection 1")
+            << "fpga:1" << QStringLiteral("TALVO-4 FPGA SELECTをB2にしてください。") << false;
+        QTest::newRow("width 64") << "size:64x480"
+                                  << QStringLiteral("入力映像が無いか、不適切です。") << true;
+        QTest::newRow("height 1300")
+            << "size:640x1300" << QStringLiteral("入力映像が無いか、不適切です。") << true;
+    }
+    void refusedPicture() {
+        QFETCH(QString, fault);
+        QFETCH(QString, text);
+        QFETCH(bool, capture_end_sent);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shot.bmp"));
+        const CtlRun run =
+            RunCtl({"--simulate", "--trace", "--simulate-fault", fault, "capture", "-o", path});
+        QCOMPARE(run.exit_code, 1);
+        QVERIFY(run.said(text));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!SentCode(run.sent(), 0x15));
+        QCOMPARE(SentCode(run.sent(), 0x16), capture_end_sent);
+    }
+
+    // A first Ctrl+C stops after the line in hand; the device still hears
+    // capture_end, and no half picture is left behind as a file.
+    void ctrlCStopsAfterTheLine() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shot.bmp"));
+        RunningCtl ctl({"--simulate", "--trace", "--simulate-fault", "answer-delay:20", "capture",
+                        "-o", path});
+        QVERIFY(ctl.waitForError("> 00 15"));
+        ctl.interrupt();
+        const CtlRun run = ctl.finish(30000);
+        QCOMPARE(run.exit_code, 130);
+        QVERIFY(run.said(QStringLiteral("stopped by Ctrl+C after line")));
+        const auto sent = run.sent();
+        QVERIFY(!sent.empty());
+        QCOMPARE(uint8_t(sent.back()[1]), 0x16);
+        QCOMPARE(uint8_t(sent.back()[2]), 0x00);
+        const auto lines = std::count_if(sent.begin(), sent.end(), [](const QByteArray& report) {
+            return uint8_t(report[1]) == 0x15;
+        });
+        QVERIFY(lines >= 1 && lines < 480);
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void lostDeviceEndsTheCapture_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("vanishes") << "vanish-after:10"
+                                  << "vanished";
+        QTest::newRow("falls silent") << "silent-after:10"
+                                      << "fell silent";
+    }
+    void lostDeviceEndsTheCapture() {
+        QFETCH(QString, fault);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shot.bmp"));
+        const CtlRun run =
+            RunCtl({"--simulate", "--simulate-fault", fault, "capture", "-o", path}, 20000);
+        QVERIFY(run.finished);
+        QCOMPARE(run.exit_code, 4);
+        QVERIFY(run.said(said));
+        QVERIFY(run.said(QStringLiteral("of 480")));
+        QVERIFY(!QFile::exists(path));
+    }
+
+    // The slot codes of each action, in order.
+    void slotCodes_data() {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QByteArray>("codes");
+        QTest::newRow("rec 1") << QStringList{"rec", "1"} << QByteArray("\xA0\xC0\x80");
+        QTest::newRow("rec 3") << QStringList{"rec", "3"} << QByteArray("\xAA\xCA\x8A");
+        QTest::newRow("show 3") << QStringList{"show", "3"} << QByteArray("\xC8");
+        QTest::newRow("show 4") << QStringList{"show", "4"} << QByteArray("\xCC");
+        QTest::newRow("live") << QStringList{"live"} << QByteArray("\x80");
+    }
+    void slotCodes() {
+        QFETCH(QStringList, words);
+        QFETCH(QByteArray, codes);
+        const CtlRun run = RunCtl(QStringList{"--simulate", "--trace", "slot"} + words);
+        QCOMPARE(run.exit_code, 0);
+        const auto sent = run.sent();
+        QCOMPARE(qsizetype(sent.size()), codes.size());
+        for (size_t i = 0; i < sent.size(); ++i) {
+            QCOMPARE(uint8_t(sent[i][1]), 0x17);
+            QCOMPARE(sent[i][2], codes[qsizetype(i)]);
+        }
+        QCOMPARE(run.err.count("\n< "), codes.size());
+    }
+};
+
+QTEST_GUILESS_MAIN(CtlCaptureTest)
+#include "ctl_capture_test.moc"
