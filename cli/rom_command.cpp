@@ -1,11 +1,13 @@
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
 
 #include "cli/commands.h"
 #include "cli/progress.h"
 #include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
 #include "rom/rom_write.h"
+#include "rom/sleep_inhibitor.h"
 
 namespace talvo::cli {
 namespace {
@@ -55,8 +57,16 @@ class RomWriteCommand : public Command {
         rom::RomWriteOptions options;
         options.end_when_device_lost = true;
 
+        // A machine that suspends in the middle leaves the ROM area half
+        // written: keep it awake from the first erase to the verdict.
+        std::optional<rom::SleepInhibitor> no_sleep(std::in_place, QStringLiteral("talvo4ctl"));
+        if (!no_sleep->held())
+            console.error(QStringLiteral("talvo4ctl: cannot keep the machine awake during the "
+                                         "write (%1); going on without")
+                              .arg(no_sleep->failure()));
         const rom::RomWriteOutcome outcome =
             rom::WriteRom(link, kRomAddress, path_, pacer, observer, options);
+        no_sleep.reset();
         if (outcome.phase != rom::RomWritePhase::FileCheck) progress.finish();
         const QString how_far = HowFar(outcome);
         switch (outcome.result) {

@@ -15,8 +15,10 @@ class SlotCommand : public Command {
         bool complete = true;
         switch (action_) {
             case SlotAction::Record: {
-                // The capture window's clock: a tick is 100 ms.
-                SleepingPacer pacer(kCaptureTick, [&] { return context.interrupts.presses() > 0; });
+                // The capture window's clock: a tick is 100 ms. The whole
+                // recording takes half a second, and one cut short leaves the
+                // device in the middle of it: only a second Ctrl+C ends it.
+                SleepingPacer pacer(kCaptureTick, [&] { return context.interrupts.presses() > 1; });
                 complete = RecordSlot(link, slot_, pacer);
                 break;
             }
