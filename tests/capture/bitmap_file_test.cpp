@@ -6,11 +6,11 @@
 #include <QTest>
 
 #include "capture/bitmap_file.h"
-#include "tests/capture/permissions_as_a_user.h"
+#include "tests/support/no_override.h"
 #include "tests/support/rig.h"
 
 using namespace talvo;
-using talvo::testing::PermissionsAsAUser;
+using talvo::testing::NoOverride;
 using talvo::testing::ReadFile;
 using talvo::testing::TakesNoNewFiles;
 using talvo::testing::WriteFile;
@@ -174,8 +174,8 @@ void BitmapFileTest::folderThatTakesNoNewFiles() {
     const std::vector<uint8_t> pixels = Gradient(68, 101);
     bool wrote_in_place = false, wrote_new = true, wrote_read_only = true;
     {
-        PermissionsAsAUser as_a_user;
-        if (as_a_user.inEffect() && TakesNoNewFiles(dir.path())) {
+        NoOverride as_a_user;
+        if (as_a_user.ok() && TakesNoNewFiles(dir.path())) {
             wrote_in_place = write_bitmap(writable, 68, 101, pixels);
             wrote_new = write_bitmap(dir.filePath(QStringLiteral("new.bmp")), 68, 101, pixels);
             wrote_read_only = write_bitmap(read_only, 68, 101, pixels);

@@ -9,7 +9,7 @@
 
 #include "capture/capture_texts.h"
 #include "tests/capture/capture_window.h"
-#include "tests/capture/permissions_as_a_user.h"
+#include "tests/support/no_override.h"
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -422,8 +422,8 @@ void Form5SlotsTest::saveInAFolderThatTakesNoNewFiles() {
     QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
     QString status_after_existing, status_after_new;
     {
-        PermissionsAsAUser as_a_user;
-        if (!as_a_user.inEffect() || !TakesNoNewFiles(dir.path())) {
+        NoOverride as_a_user;
+        if (!as_a_user.ok() || !TakesNoNewFiles(dir.path())) {
             QFile::setPermissions(dir.path(), open_folder);
             QSKIP("cannot take the right to create files from this process");
         }

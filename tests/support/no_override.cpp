@@ -4,6 +4,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFile>
 #include <initializer_list>
 
 namespace talvo::testing {
@@ -50,6 +52,13 @@ NoOverride::~NoOverride() {
     data[0].effective = effective_[0];
     data[1].effective = effective_[1];
     CapSet(data);
+}
+
+bool TakesNoNewFiles(const QString& folder) {
+    QFile probe(QDir(folder).filePath(QStringLiteral("probe")));
+    if (!probe.open(QIODevice::WriteOnly)) return true;
+    probe.remove();
+    return false;
 }
 
 }  // namespace talvo::testing

@@ -5,6 +5,8 @@
 // files and folders (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH). Without them a
 // folder without write permission takes no new file, whoever asks.
 
+#include <QString>
+
 namespace talvo::testing {
 
 class NoOverride {
@@ -24,5 +26,9 @@ class NoOverride {
     bool changed_ = false;
     unsigned effective_[2] = {0, 0};
 };
+
+// True when no new file can be made in `folder` (the probe is removed again
+// should it succeed).
+bool TakesNoNewFiles(const QString& folder);
 
 }  // namespace talvo::testing
