@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <memory>
+#include <variant>
 
 #include "cli/command_line.h"
 #include "cli/console.h"
@@ -49,6 +50,9 @@ QString LostDeviceText(const DeviceLink& link);
 // A usage error, or an input file that cannot be used, as a Prepared.
 Prepared UsageError(const QString& text);
 Prepared FileError(const QString& text);
+// An input file that exists, is a regular file and can be read: its size;
+// else the file error that says why not.
+std::variant<qint64, Prepared> ReadableFileSize(const QString& path);
 
 // Runs the whole tool: parses, prepares, opens the device and runs the
 // command. Returns the exit status.

@@ -144,13 +144,10 @@ Prepared PrepareRom(const QStringList& words) {
     if (words.size() != 2 || words[0] != QLatin1String("write"))
         return UsageError(QStringLiteral("use rom write FILE"));
     const QString& path = words[1];
-    const QFileInfo file(path);
-    if (!file.exists()) return FileError(QStringLiteral("%1: no such file").arg(path));
-    if (!file.isFile()) return FileError(QStringLiteral("%1: not a regular file").arg(path));
-    QFile readable(path);
-    if (!readable.open(QIODevice::ReadOnly))
-        return FileError(QStringLiteral("%1: cannot be read").arg(path));
-    if (readable.size() == 0) return FileError(QStringLiteral("%1: the file is empty").arg(path));
+    auto size = ReadableFileSize(path);
+    if (auto* problem = std::get_if<Prepared>(&size)) return std::move(*problem);
+    if (std::get<qint64>(size) == 0)
+        return FileError(QStringLiteral("%1: the file is empty").arg(path));
     return {std::make_unique<RomWriteCommand>(path), {}};
 }
 

@@ -146,16 +146,12 @@ Prepared PrepareTiming(const QStringList& words) {
     }
     if (action == QLatin1String("load") && words.size() == 2) {
         const QString& path = words[1];
-        const QFileInfo file(path);
-        if (!file.exists()) return FileError(QStringLiteral("%1: no such file").arg(path));
-        if (!file.isFile()) return FileError(QStringLiteral("%1: not a regular file").arg(path));
-        QFile readable(path);
-        if (!readable.open(QIODevice::ReadOnly))
-            return FileError(QStringLiteral("%1: cannot be read").arg(path));
-        if (readable.size() < kTimingFileLoadLength)
+        auto size = ReadableFileSize(path);
+        if (auto* problem = std::get_if<Prepared>(&size)) return std::move(*problem);
+        if (std::get<qint64>(size) < kTimingFileLoadLength)
             return FileError(QStringLiteral("%1: %2 bytes; a timing data file holds at least %3")
                                  .arg(path)
-                                 .arg(readable.size())
+                                 .arg(std::get<qint64>(size))
                                  .arg(kTimingFileLoadLength));
         return Make(TimingAction::Load, path);
     }

@@ -1,10 +1,23 @@
 #include "cli/commands.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 namespace talvo::cli {
 
 Prepared UsageError(const QString& text) { return {nullptr, text, false}; }
 
 Prepared FileError(const QString& text) { return {nullptr, text, true}; }
+
+std::variant<qint64, Prepared> ReadableFileSize(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.exists()) return FileError(QStringLiteral("%1: no such file").arg(path));
+    if (!file.isFile()) return FileError(QStringLiteral("%1: not a regular file").arg(path));
+    QFile readable(path);
+    if (!readable.open(QIODevice::ReadOnly))
+        return FileError(QStringLiteral("%1: cannot be read").arg(path));
+    return readable.size();
+}
 
 QString LostDeviceText(const DeviceLink& link) {
     const auto& health = link.health();
