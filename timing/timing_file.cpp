@@ -10,6 +10,7 @@ namespace talvo {
 bool SaveTimingFile(const QString& path, const TimingImage& image) {
     static_assert(TimingImage().size() == size_t(kTimingFileLength));
     QSaveFile file(path);
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) return false;
     const auto* data = reinterpret_cast<const char*>(image.data());
     if (file.write(data, kTimingFileLength) != kTimingFileLength) {

@@ -45,6 +45,7 @@ class Form6FilesTest : public QObject {
     void saveAfterOpeningHoldsTheBlockThenZeros() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         const QString path = dir_->filePath(QStringLiteral("ombrix3_syc1.bin"));
         rig.dialogs.answers.push_back(path);
         rig.talvo.clearRecord();
@@ -67,6 +68,7 @@ class Form6FilesTest : public QObject {
     void cancelledSaveWritesNothing() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         const QStringList before = QDir(DocumentsFolder()).entryList(QDir::Files);
         f->Command1_Click();  // no answer scripted: the user cancels
         QCOMPARE(rig.dialogs.save_requests.size(), size_t(1));
@@ -77,6 +79,7 @@ class Form6FilesTest : public QObject {
     void loadWritesEveryByteValueAndMovesTheBars() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         QByteArray file = EveryByteValue(257);
         file[256] = char(0xEE);  // never read
         const QString path = dir_->filePath(QStringLiteral("all.bin"));
@@ -97,6 +100,7 @@ class Form6FilesTest : public QObject {
         for (size_t i = 0; i < 256; ++i) QCOMPARE(int(image[i]), int(i));
         QCOMPARE(image[256], uint8_t(0));
         VerifyLoadReports(rig);
+        if (QTest::currentTestFailed()) return;
         // Offsets 0-75 reach the device, 76-79 are not written.
         const auto& device = rig.talvo.timing.block();
         for (size_t i = 0; i < 76; ++i) QCOMPARE(int(device[i]), int(i));
@@ -117,6 +121,7 @@ class Form6FilesTest : public QObject {
     void loadedH2posOf300() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         QByteArray file(257, '\0');
         file[2] = char(0x2C);
         file[4] = char(0x01);
@@ -138,6 +143,7 @@ class Form6FilesTest : public QObject {
     void cancelledLoadStillWritesTheImage() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         auto& image = rig.program.timing.timing_image;
         image[2] = 0x2C;  // the image no longer matches the bars or the device
         image[4] = 0x01;
@@ -147,6 +153,7 @@ class Form6FilesTest : public QObject {
         QCOMPARE(rig.dialogs.open_requests.size(), size_t(1));
         QCOMPARE(image, before);
         VerifyLoadReports(rig);
+        if (QTest::currentTestFailed()) return;
         QCOMPARE(f->h2pos->value(), 300);
         QCOMPARE(f->h2pos_txt->text(), QStringLiteral("300"));
         QCOMPARE(rig.talvo.timing.block()[2], uint8_t(0x2C));
@@ -163,6 +170,7 @@ class Form6FilesTest : public QObject {
         QFETCH(int, length);
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         const QString path = dir_->filePath(QStringLiteral("short.bin"));
         if (length >= 0) QVERIFY(WriteFile(path, QByteArray(length, '\x7F')));
         rig.dialogs.answers.push_back(path);
@@ -184,6 +192,7 @@ class Form6FilesTest : public QObject {
     void longFileLoadsItsFirst256Bytes() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         rig.program.timing.timing_image[256] = 0x5C;
         QByteArray file = EveryByteValue(1000);
         file[2] = char(0x10);  // h2pos 0x0410 = 1040
@@ -197,6 +206,7 @@ class Form6FilesTest : public QObject {
         QCOMPARE(image[255], uint8_t(255));
         QCOMPARE(image[256], uint8_t(0x5C));
         VerifyLoadReports(rig);
+        if (QTest::currentTestFailed()) return;
         QCOMPARE(f->h2pos->value(), 1040);
         // A save after the load gives back the 256 loaded bytes and the last one.
         const QString saved = dir_->filePath(QStringLiteral("saved.bin"));
@@ -209,6 +219,7 @@ class Form6FilesTest : public QObject {
     void loadedValueAboveTheRangeIsNotWrittenBack() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         QByteArray file(256, '\0');
         file[66] = char(0xFF);  // pv1size 0xFFFF
         file[68] = char(0xFF);
@@ -218,6 +229,7 @@ class Form6FilesTest : public QObject {
         rig.talvo.clearRecord();
         f->Command2_Click();
         VerifyLoadReports(rig);  // the bar's 4095 adds no write of its own
+        if (QTest::currentTestFailed()) return;
         QCOMPARE(f->pv1size->value(), 4095);
         QCOMPARE(rig.talvo.timing.block()[68], uint8_t(0xFF));
     }
@@ -225,6 +237,7 @@ class Form6FilesTest : public QObject {
     void closingTheWindowDuringALoadStopsIt() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         rig.talvo.clearRecord();
         // Runs inside the pause after the first group.
         QTimer::singleShot(0, f, [f] { f->close(); });
@@ -235,12 +248,13 @@ class Form6FilesTest : public QObject {
         QCOMPARE(sent[0][2], uint8_t(0x20));
         QCOMPARE(sent[1][0], uint8_t(0x0F));
         QCOMPARE(sent[1][1], uint8_t(0x00));
-        QTRY_VERIFY(!rig.main().timingWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.main().timingWindow(), kCloseWait);
     }
 
     void closingTheMainWindowDuringALoadStopsIt() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         rig.talvo.clearRecord();
         QTimer::singleShot(0, &rig.main(), [&rig] { rig.main().close(); });
         f->Command2_Click();

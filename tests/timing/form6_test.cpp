@@ -100,6 +100,7 @@ class Form6Test : public QObject {
         QFETCH(int, maximum);
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         auto* bar = f->findChild<QScrollBar*>(name);
         auto* text = f->findChild<QLineEdit*>(name + QStringLiteral("_txt"));
         QVERIFY(bar && text);
@@ -127,6 +128,7 @@ class Form6Test : public QObject {
     void textsEncodeAndEveryControlIsDescribed() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         for (const QString& text : ShownTexts(f)) QVERIFY2(EncodesInCp932(text), qPrintable(text));
         for (QWidget* w : f->findChildren<QWidget*>()) {
             QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
@@ -139,6 +141,7 @@ class Form6Test : public QObject {
     void dragsCommitOnRelease() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         QScrollBar* bar = Bar(f, "h2size");
         QSignalSpy changes(bar, &QScrollBar::valueChanged);
         QSignalSpy moves(bar, &QScrollBar::sliderMoved);
@@ -175,6 +178,7 @@ class Form6Test : public QObject {
         sim::TimingModel& model = rig.talvo.timing;
         Put12(model, 58, 2048);  // ph1size, with the thumb mid-track
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         QVERIFY(QTest::qWaitForWindowExposed(f));
         QScrollBar* bar = Bar(f, "ph1size");
         rig.talvo.clearRecord();
@@ -248,6 +252,7 @@ class Form6Test : public QObject {
         rig.talvo.timing.block()[2] = uint8_t(low);
         rig.talvo.timing.block()[4] = uint8_t(high);
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         QCOMPARE(f->h2pos->value(), value);
         QCOMPARE(f->h2pos_txt->text(), text);
         QVERIFY(SentWithCode(rig, 0x11).empty());
@@ -268,6 +273,7 @@ class Form6Test : public QObject {
         QFETCH(int, k);
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         QScrollBar* bar = Bar(f, name.toLatin1().constData());
         rig.talvo.clearRecord();
         bar->setValue(bar->value() + 1);
@@ -285,6 +291,7 @@ class Form6Test : public QObject {
     void neighbourBytesTravelWithTheGroup() {
         Rig rig;
         Form6* f = OpenTiming(rig);  // clamp_start 16, clamp_width 48, hsw 40, vsw 5
+        QVERIFY(f);
         rig.talvo.clearRecord();
         f->clamp_start->setValue(17);
         f->clamp_width->setValue(49);
@@ -315,6 +322,7 @@ class Form6Test : public QObject {
         QFETCH(int, high);
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         rig.talvo.clearRecord();
         f->v2size->setValue(value);
         const auto writes = SentWithCode(rig, 0x11);
@@ -332,6 +340,7 @@ class Form6Test : public QObject {
         model.setPage(0x5A);
         Put12(model, 10, 300);
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         rig.talvo.clearRecord();
         // Left-overs of an earlier command must not leak into the reports.
         rig.link.CommandBytes = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
@@ -350,6 +359,7 @@ class Form6Test : public QObject {
     void movingAwayAndBackWritesBothChanges() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         rig.talvo.clearRecord();
         f->pv1pos->setValue(26);
         f->pv1pos->setValue(25);
@@ -365,6 +375,7 @@ class Form6Test : public QObject {
         rig.talvo.timing.block()[62] = 0x34;  // pv1pos 0x1234 = 4660
         rig.talvo.timing.block()[64] = 0x12;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         QCOMPARE(f->pv1pos->value(), 4095);
         rig.talvo.clearRecord();
         f->pv1pos->setValue(4095);  // already there: nothing
@@ -382,6 +393,7 @@ class Form6Test : public QObject {
     void closingSendsExactlyOneReport() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         rig.talvo.clearRecord();
         QVERIFY(f->close());
         const auto sent = rig.talvo.commands();
@@ -389,7 +401,7 @@ class Form6Test : public QObject {
         QCOMPARE(sent[0][0], uint8_t(0x0F));
         QCOMPARE(sent[0][1], uint8_t(0x00));
         QVERIFY(!rig.talvo.timing.inTimingMode());
-        QTRY_VERIFY(!rig.main().timingWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.main().timingWindow(), kCloseWait);
         // The timing state outlives the window.
         QCOMPARE(rig.program.timing.timing_base, uint8_t(0x20));
         QCOMPARE(rig.program.timing.timing_image[10], rig.talvo.timing.block()[10]);
@@ -397,11 +409,14 @@ class Form6Test : public QObject {
 
     void reopeningReadsAgainIntoFreshControls() {
         Rig rig;
-        QVERIFY(OpenTiming(rig)->close());
-        QTRY_VERIFY(!rig.main().timingWindow());
+        Form6* first = OpenTiming(rig);
+        QVERIFY(first);
+        QVERIFY(first->close());
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.main().timingWindow(), kCloseWait);
         rig.talvo.timing.block()[2] = 0;  // h2pos now 0
         rig.talvo.timing.block()[4] = 0;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         QCOMPARE(SentWithCode(rig, 0x10).size(), size_t(10));
         QCOMPARE(f->h2pos_txt->text(), QStringLiteral("000"));
         QCOMPARE(f->h2size_txt->text(), QStringLiteral("1280"));
@@ -410,6 +425,7 @@ class Form6Test : public QObject {
     void closingTheMainWindowLeavesTimingModeAlone() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         rig.talvo.clearRecord();
         const CommandArray marker{0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
         rig.link.CommandBytes = marker;
@@ -443,6 +459,7 @@ class Form6Test : public QObject {
     void nothingIsLostWhileAnotherSequenceHoldsTheDevice() {
         Rig rig;
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         rig.talvo.clearRecord();
         const TimingImage before = rig.program.timing.timing_image;
         {
@@ -459,12 +476,13 @@ class Form6Test : public QObject {
         f->h2pos->setValue(600);
         QCOMPARE(SentWithCode(rig, 0x11).size(), size_t(1));
         QVERIFY(f->close());
-        QTRY_VERIFY(!rig.main().timingWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.main().timingWindow(), kCloseWait);
 
         // Opened while the device is held, the window stays off the block.
         DeviceLink::Exclusive rom_write(rig.link);
         rig.talvo.clearRecord();
         f = OpenTiming(rig);
+        QVERIFY(f);
         QCOMPARE(rig.link.heldOffCount(), 0);
         QVERIFY(!f->h2pos->isEnabled());
         QCOMPARE(f->h2pos_txt->text(), QStringLiteral("000"));
@@ -485,6 +503,7 @@ class Form6Test : public QObject {
         Rig rig;
         rig.talvo.timing.setBase(uint8_t(base));
         Form6* f = OpenTiming(rig);
+        QVERIFY(f);
         QCOMPARE(SentWithCode(rig, 0x10).size(), size_t(usable ? 10 : 0));
         if (usable) QCOMPARE(SentWithCode(rig, 0x10).back()[2], uint8_t(255));
         for (size_t i = 0; i < kTimingParameters.size(); ++i) {

@@ -4,6 +4,9 @@
 #include <QScrollBar>
 #include <QStyleOptionSlider>
 #include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "tests/support/rig.h"
@@ -11,11 +14,42 @@
 
 namespace talvo::testing {
 
+// How long a test waits for a closed window to be gone.
+inline constexpr int kCloseWait = 2000;  // ms
+
+// More reports than any timing test sends (an opening and a few loads and
+// moves are well under a hundred).
+inline constexpr int kReportBound = 200;
+
+// Makes a runaway sequence fail its test quickly and by name instead of
+// running into the test program's time limit: past kReportBound reports, or
+// once a read has waited out its whole second on the simulated device (which
+// answers every timing command at once unless a test silences it), the test
+// fails and the program is marked as ending, which ends every sequence at
+// its next pause. Put in front of whatever watched the reports before.
+inline void BoundTimingSequences(Rig& rig) {
+    auto reports = std::make_shared<int>(0);
+    rig.talvo.on_report = [&rig, reports,
+                           before = rig.talvo.on_report](const sim::RecordedReport& report) {
+        if (before) before(report);
+        if (ProgramEnding()) return;
+        const char* fault = nullptr;
+        if (++*reports > kReportBound) fault = "a timing sequence sends without end";
+        if (rig.link.health().last_read == ReadOutcome::TimedOut)
+            fault = "a read waited for an answer the device never owed";
+        if (!fault) return;
+        QTest::qFail(fault, __FILE__, __LINE__);
+        SetProgramEnding(true);
+    };
+}
+
 // Opens the timing window through the main window's hidden button, with the
-// record of reports emptied first.
+// record of reports emptied first. Null if the window did not open.
 inline Form6* OpenTiming(Rig& rig) {
     rig.main();
     rig.talvo.clearRecord();
+    // Once per rig: every later report counts against the same bound.
+    if (!rig.talvo.on_report) BoundTimingSequences(rig);
     rig.main().Command1_Click();
     return rig.main().timingWindow();
 }
@@ -46,11 +80,14 @@ class TickLog {
   public:
     explicit TickLog(Rig& rig) : rig_(rig) {
         QObject::connect(rig.main().Timer1, &QTimer::timeout, &context_, [this] { ++ticks_; });
+        if (!rig.talvo.on_report) BoundTimingSequences(rig);
+        previous_ = rig.talvo.on_report;
         rig.talvo.on_report = [this](const sim::RecordedReport& report) {
+            if (previous_) previous_(report);
             seen_.push_back({report.command()[0], ticks_});
         };
     }
-    ~TickLog() { rig_.talvo.on_report = nullptr; }
+    ~TickLog() { rig_.talvo.on_report = previous_; }
 
     // Fewest ticks between two consecutive reports of `code`; -1 if fewer
     // than two were sent.
@@ -67,6 +104,7 @@ class TickLog {
 
   private:
     Rig& rig_;
+    std::function<void(const sim::RecordedReport&)> previous_;
     QObject context_;
     int ticks_ = 0;
     std::vector<std::pair<uint8_t, int>> seen_;
