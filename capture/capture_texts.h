@@ -26,6 +26,9 @@ inline const QString kStop = QStringLiteral("停止");
 inline const QString kSave = QStringLiteral("BMP保存");
 inline const QString kClose = QStringLiteral("終了");
 inline const QString kLive = QStringLiteral("再生");
+inline const QString kCopy = QStringLiteral("コピー");
+inline const QString kCopyDescription =
+    QStringLiteral("取り込んだ画像をクリップボードにコピーする (Ctrl+C)");
 inline QString SlotCaption(int slot) { return QStringLiteral("画像%1").arg(slot); }
 
 inline const QString kSaveTitle = QStringLiteral("ファイルを保存");

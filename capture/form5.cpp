@@ -1,9 +1,12 @@
 #include "capture/form5.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -19,6 +22,7 @@
 #include "capture/capture_operations.h"
 #include "capture/capture_protocol.h"
 #include "capture/capture_texts.h"
+#include "capture/frame_image.h"
 #include "capture/picture_box.h"
 #include "capture/slot_codes.h"
 #include "capture/slot_operations.h"
@@ -91,7 +95,9 @@ void Form5::buildControls() {
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(TwipsRect(kPictureBandLeft, 0, kPictureBandWidth, kPictureHeight));
     Picture1->clear();
-    Describe(Picture1, QStringLiteral("キャプチャー画像"), QStringLiteral("取り込んだ画像"));
+    Describe(Picture1, QStringLiteral("キャプチャー画像"),
+             QStringLiteral("取り込んだ画像。Ctrl+C か右クリックの「コピー」でクリップボードへ"));
+    buildCopyAction();
 
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -123,9 +129,14 @@ void Form5::buildControls() {
         MakePictureButton(this, "Command5", texts::kClose, CaptureButtonPicture::Close,
                           TwipsRect(7800, 4560, 1095, 855), QStringLiteral("ウィンドウを閉じる"));
     QObject::connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
-    QObject::connect(Command2, &QToolButton::clicked, this, &Form5::Command2_Click);
+    // A capture runs for many seconds and the save opens a modal dialog: both
+    // start after the click has returned, so that whoever pressed the button
+    // (a screen reader's press action among them) is not held until they end.
+    QObject::connect(Command2, &QToolButton::clicked, this, &Form5::Command2_Click,
+                     Qt::QueuedConnection);
     QObject::connect(Command3, &QToolButton::clicked, this, &Form5::Command3_Click);
-    QObject::connect(Command4, &QToolButton::clicked, this, &Form5::Command4_Click);
+    QObject::connect(Command4, &QToolButton::clicked, this, &Form5::Command4_Click,
+                     Qt::QueuedConnection);
     QObject::connect(Command5, &QToolButton::clicked, this, &Form5::Command5_Click);
 
     buildSlotControls();
@@ -136,6 +147,34 @@ void Form5::buildControls() {
     QObject::connect(Timer1, &QTimer::timeout, this, &Form5::Timer1_Timer);
     // Only the waits of "REC" read capture_ticks, and each resets it first:
     // the timer runs while one of them waits, so an idle window never wakes.
+}
+
+void Form5::buildCopyAction() {
+    copy_action_ = new QAction(texts::kCopy, this);
+    copy_action_->setObjectName(QStringLiteral("copyAction"));
+    copy_action_->setShortcut(QKeySequence::Copy);
+    copy_action_->setShortcutContext(Qt::WindowShortcut);
+    copy_action_->setToolTip(texts::kCopyDescription);
+    copy_action_->setStatusTip(texts::kCopyDescription);
+    copy_action_->setWhatsThis(texts::kCopyDescription);
+    QObject::connect(copy_action_, &QAction::triggered, this, &Form5::copyPicture);
+    // Ctrl+C anywhere in the window; the entry on the picture's context menu.
+    addAction(copy_action_);
+    Picture1->addAction(copy_action_);
+    Picture1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    updateCopyAction();
+}
+
+void Form5::updateCopyAction() {
+    // A picture half received is no picture yet.
+    copy_action_->setEnabled(!capturing_ && !FrameImage(program_.capture).isNull());
+}
+
+void Form5::copyPicture() {
+    if (capturing_) return;
+    const QImage picture = FrameImage(program_.capture);
+    if (picture.isNull()) return;
+    QGuiApplication::clipboard()->setImage(picture);
 }
 
 void Form5::buildSlotControls() {
@@ -216,6 +255,7 @@ void Form5::Timer1_Timer() {
 void Form5::Command2_Click() {
     if (capturing_ || !Command2->isEnabled()) return;
     capturing_ = true;
+    updateCopyAction();
     for (QAbstractButton* button :
          std::initializer_list<QAbstractButton*>{Command1, Command2, Command4, Command5})
         button->setEnabled(false);
@@ -244,6 +284,7 @@ void Form5::Command2_Click() {
     // A recording that started this capture from one of its waits counts on.
     if (tick_waits_ > 0) Timer1->start();
     capturing_ = false;
+    updateCopyAction();
     closeIfAsked();
 }
 

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <cstdint>
 
+class QAction;
 class QCheckBox;
 class QPlainTextEdit;
 class QPushButton;
@@ -58,6 +59,8 @@ class Form5 : public QWidget {
     QCheckBox* Check4 = nullptr;
     QTimer* Timer1 = nullptr;
     FileDialogs* CommonDialog1 = nullptr;
+    // "コピー": Ctrl+C in the window and the entry of the picture's context menu.
+    QAction* copyAction() const { return copy_action_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -67,6 +70,10 @@ class Form5 : public QWidget {
 
     void buildControls();
     void buildSlotControls();
+    void buildCopyAction();
+    void updateCopyAction();
+    // Puts the picture of frame_buffer on the clipboard; nothing without one.
+    void copyPicture();
     void Form_Load();
     void showSlot(int slot);
     // Waits until capture_ticks has counted n ticks of Timer1, handling events.
@@ -76,6 +83,7 @@ class Form5 : public QWidget {
     void closeIfAsked();
 
     Program& program_;
+    QAction* copy_action_ = nullptr;
     bool capturing_ = false;
     int tick_waits_ = 0;  // waits on capture_ticks in progress, one inside another
     int recording_ = 0;   // "REC" sequences under way; a second may start in the first's waits

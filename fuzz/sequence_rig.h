@@ -5,6 +5,7 @@
 // traffic, and a pacer that moves the device's clock by the ticks waited.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <span>
 
@@ -15,13 +16,24 @@
 
 namespace talvo::fuzz {
 
-inline void Check(bool holds) {
-    if (!holds) std::abort();
+// Ends the run as a finding, naming the check that failed.
+inline void Check(bool holds, const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
+    if (holds) return;
+    std::fprintf(stderr, "check failed at %s:%d\n", file, line);
+    std::abort();
+}
+
+// One device for the whole process, reset for every run: a fresh one costs
+// more than most runs.
+inline sim::TalvoModel& FreshDevice() {
+    static sim::TalvoModel device;
+    device.reset();
+    return device;
 }
 
 // The fuzz input as the device's answers, from `script` on.
 struct SequenceRig {
-    explicit SequenceRig(std::span<const uint8_t> script) {
+    explicit SequenceRig(std::span<const uint8_t> script) : device(FreshDevice()) {
         device.clock.makeVirtual();
         device.scriptAnswers([script, next = size_t{0}]() mutable -> std::optional<uint8_t> {
             if (next >= script.size()) return std::nullopt;
@@ -30,7 +42,7 @@ struct SequenceRig {
         Check(link.FindDevice());
     }
 
-    sim::TalvoModel device;
+    sim::TalvoModel& device;
     sim::SimPlatform platform{device};
     DeviceLink link{platform};
     sim::ExchangeLog log{device};

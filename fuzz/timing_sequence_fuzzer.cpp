@@ -63,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const TimingOutcome started = StartTimingMode(rig.link, timing, pacer, stop, on_lost);
     const TimingImage read_back = timing.timing_image;
-    const TimingOutcome written =
-        WriteTimingParameter(rig.link, timing, parameter, value, on_lost);
+    const TimingOutcome written = WriteTimingParameter(rig.link, timing, parameter, value, on_lost);
     const TimingOutcome loaded =
         LoadTimingData(rig.link, timing, std::nullopt, pacer, {}, stop, on_lost);
     LeaveTimingMode(rig.link);
@@ -104,8 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(std::equal(command.begin() + 4, command.end(),
                              timing.timing_image.begin() + std::ptrdiff_t(offset)));
             if (command[0] == kTimingWriteEndCommand)
-                Check(last_write && std::equal(command.begin() + 1, command.end(),
-                                               last_write->begin() + 1));
+                Check(last_write &&
+                      std::equal(command.begin() + 1, command.end(), last_write->begin() + 1));
             else
                 last_write = &command;
         }

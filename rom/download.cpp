@@ -9,6 +9,7 @@
 #include "rom/repaint_pacer.h"
 #include "rom/rom_texts.h"
 #include "rom/rom_write.h"
+#include "rom/sleep_inhibitor.h"
 
 namespace talvo {
 namespace {
@@ -71,6 +72,9 @@ void RunDownload(Program& program, QLineEdit& status, QWidget* dialog_parent) {
     observer.progress = [&pacer](int64_t sent, int64_t total) {
         if (sent == 0 || sent == total) pacer.paceRepaints(sent == 0);
     };
+    // Held until the verdict stands; without a logind the write goes on as
+    // it always has, and the window says nothing about it.
+    const rom::SleepInhibitor no_sleep;
     rom::WriteRom(program.link, program.rom_address, path, pacer, observer);
 }
 

@@ -10,7 +10,7 @@ packages=(
     umockdev libumockdev-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick xdotool
-    dbus at-spi2-core python3-pyatspi
+    dbus dbus-daemon at-spi2-core python3-pyatspi
     dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream
 )
 

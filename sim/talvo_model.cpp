@@ -48,6 +48,29 @@ std::span<const uint8_t> TalvoReportDescriptor() { return kDescriptor; }
 
 TalvoModel::TalvoModel() = default;
 
+void TalvoModel::reset() {
+    static const RomModel fresh_rom;
+    rom = fresh_rom;  // copies into the memory it has
+    timing = TimingModel();
+    capture = CaptureModel();
+    clock = SimClock();
+    on_report = {};
+    on_read = {};
+    // Every member below, as it is initialised.
+    reports_.clear();
+    script_ = {};
+    queue_.clear();
+    overrides_.clear();
+    silent_ = false;
+    answer_delay_ = std::chrono::milliseconds{0};
+    input_data_length_ = kInputDataLength;
+    vanish_after_.reset();
+    silent_after_.reset();
+    vanished_ = false;
+    reads_served_ = 0;
+    reads_asked_ = 0;
+}
+
 std::vector<CommandArray> TalvoModel::commands() const {
     std::vector<CommandArray> list;
     list.reserve(reports_.size());

@@ -76,7 +76,7 @@ Rig& Connected(Rig& rig) {
 
 bool HoldsPatternLines(const Rig& rig, int end_line) {
     const CaptureState& c = rig.program.capture;
-    if (c.frame_buffer.size() != size_t(c.frame_width) * size_t(c.frame_height) * 3) return false;
+    if (!FrameMatchesSizes(c) || end_line > c.frame_height) return false;
     for (int y = 0; y < end_line; ++y)
         for (int x = 0; x < c.frame_width; ++x) {
             const uint8_t* p = &c.frame_buffer[(size_t(y) * c.frame_width + x) * 3];
@@ -99,6 +99,8 @@ class CaptureOperationsTest : public QObject {
     void endings();
     void frontEndGoneStillEndsTheCapture();
     void programEndingSendsNothingMore();
+    void givesUpAfterThreeSilentReads();
+    void twoSilentReadsAreNotEnough();
     void vanishedDevice_data();
     void vanishedDevice();
     void recordSlot();
@@ -161,7 +163,7 @@ void CaptureOperationsTest::wholeCapture() {
     // The front end hears of the end before capture_end goes out.
     QCOMPARE(heard.ends, 1);
     QCOMPARE(heard.commands_at_end, size_t{1 + 101});
-    QCOMPARE(rig.talvo.commands().back(), (CommandArray{0x16, 0x00, 0, 0, 0, 0, 0, 0}));
+    QCOMPARE(LastCommand(rig), (CommandArray{0x16, 0x00, 0, 0, 0, 0, 0, 0}));
     QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
     QVERIFY(!FrameImage(rig.program.capture).isNull());
 }
@@ -204,7 +206,7 @@ void CaptureOperationsTest::endings() {
     QVERIFY(!heard.status.isEmpty());
     QCOMPARE(heard.status.back(), last_text);
     QCOMPARE(heard.ends, 1);
-    QCOMPARE(rig.talvo.commands().back()[0], uint8_t{0x16});
+    QCOMPARE(LastCommand(rig)[0], uint8_t{0x16});
     QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
 }
 
@@ -223,7 +225,7 @@ void CaptureOperationsTest::frontEndGoneStillEndsTheCapture() {
     QCOMPARE(heard.lines.size(), size_t{3});
     QCOMPARE(heard.ends, 0);  // nothing of the front end is touched
     QCOMPARE(CommandsWithCode(rig, 0x15).size(), size_t{3});
-    QCOMPARE(rig.talvo.commands().back(), (CommandArray{0x16, 0x00, 0, 0, 0, 0, 0, 0}));
+    QCOMPARE(LastCommand(rig), (CommandArray{0x16, 0x00, 0, 0, 0, 0, 0, 0}));
     QCOMPARE(rig.talvo.capture.captureEnds(), 1);
 }
 
@@ -240,8 +242,62 @@ void CaptureOperationsTest::programEndingSendsNothingMore() {
     QCOMPARE(RunCapture(rig.link, rig.program.capture, pacer, observer, {}),
              CaptureOutcome::ProgramEnding);
     QCOMPARE(heard.ends, 0);
-    QCOMPARE(rig.talvo.commands().back()[0], uint8_t{0x15});
+    QCOMPARE(LastCommand(rig)[0], uint8_t{0x15});
     QCOMPARE(rig.talvo.capture.captureEnds(), 0);
+}
+
+// A device that stops answering in line 2: each read of it waits out its
+// whole second, and the capture gives up after the third.
+void CaptureOperationsTest::givesUpAfterThreeSilentReads() {
+    Rig rig;
+    Connected(rig);
+    rig.talvo.capture.width = 65;  // 6 reads a line
+    rig.talvo.capture.height = 101;
+    rig.talvo.capture.on_line_request = [&](int line) {
+        if (line == 2) rig.talvo.setSilent(true);
+    };
+    std::vector<int> silent_reads_at_line;
+    CountingPacer pacer;
+    Heard heard;
+    CaptureObserver observer = heard.observer(rig);
+    const auto note_line = observer.line;
+    observer.line = [&](int y, std::span<const uint8_t> line) {
+        note_line(y, line);
+        silent_reads_at_line.push_back(rig.link.health().silent_reads_in_a_row);
+    };
+    // Back to answering for capture_end, which saves its second.
+    observer.before_capture_end = [&] { rig.talvo.setSilent(false); };
+    // A bound for a capture that would not give up: it stops after line 4.
+    const StopRequest stop = [&] { return heard.lines.size() >= 5; };
+    QCOMPARE(RunCapture(rig.link, rig.program.capture, pacer, observer, stop),
+             CaptureOutcome::DeviceSilent);
+    // Three reads waited out in line 2, not two and not a fourth.
+    QCOMPARE(silent_reads_at_line, (std::vector<int>{0, 0, 3}));
+    QCOMPARE(heard.status.back(), texts::kDeviceSilent);
+    QCOMPARE(LastCommand(rig), (CommandArray{0x16, 0x00, 0, 0, 0, 0, 0, 0}));
+    QVERIFY(HoldsPatternLines(rig, 2));
+}
+
+// Two reads in a row that wait out their second, then the answers come:
+// the capture goes on to its last line.
+void CaptureOperationsTest::twoSilentReadsAreNotEnough() {
+    Rig rig;
+    Connected(rig);
+    rig.talvo.capture.width = 65;
+    rig.talvo.capture.height = 101;
+    rig.talvo.capture.on_line_request = [&](int line) {
+        rig.talvo.setAnswerDelay(std::chrono::milliseconds(line == 1 ? 2500 : 0));
+    };
+    CountingPacer pacer;
+    Heard heard;
+    QCOMPARE(RunCapture(rig.link, rig.program.capture, pacer, heard.observer(rig), {}),
+             CaptureOutcome::Done);
+    // Of the query's read, 606 line reads and capture_end's read, two went unanswered.
+    QCOMPARE(rig.talvo.readsServed(), 1 + 101 * 6 + 1 - 2);
+    QCOMPARE(heard.lines.size(), size_t{101});
+    QCOMPARE(CommandsWithCode(rig, 0x15).size(), size_t{101});
+    QVERIFY(!heard.status.contains(texts::kDeviceSilent));
+    QCOMPARE(LastCommand(rig)[0], uint8_t{0x16});
 }
 
 void CaptureOperationsTest::vanishedDevice_data() {

@@ -16,9 +16,38 @@
 
 namespace talvo::testing {
 
+// A capture or a "REC" wait that runs past this has gone wrong: the test
+// fails by name, and the window is made to end what it does (the capture
+// stops after its line in hand, a tick wait gets its ticks) so that the
+// test program goes on with its next test.
+inline constexpr int kCaptureWindowBoundMs = 30000;
+
 inline Form5* OpenCaptureWindow(Rig& rig) {
     rig.main().Command3_Click();
-    return rig.main().captureWindow();
+    Form5* window = rig.main().captureWindow();
+    if (!window) return nullptr;
+    auto* watchdog = new QTimer(window);
+    watchdog->setSingleShot(true);
+    QObject::connect(watchdog, &QTimer::timeout, window, [window, &rig] {
+        QTest::qFail("the capture window ran past its bound", __FILE__, __LINE__);
+        window->Command3_Click();
+        rig.program.capture.capture_ticks = 4095;
+    });
+    watchdog->start(kCaptureWindowBoundMs);
+    return window;
+}
+
+// The last command the device received; all zeros when it received none.
+inline CommandArray LastCommand(const Rig& rig) {
+    const std::vector<CommandArray> sent = rig.talvo.commands();
+    return sent.empty() ? CommandArray{} : sent.back();
+}
+
+// frame_buffer holds exactly the pixels its sizes describe, so that a test
+// may index it by them.
+inline bool FrameMatchesSizes(const CaptureState& c) {
+    return c.frame_width > 0 && c.frame_height > 0 &&
+           c.frame_buffer.size() == size_t(c.frame_width) * size_t(c.frame_height) * 3;
 }
 
 // Commands with the given code, in the order they went out.

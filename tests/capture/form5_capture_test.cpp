@@ -22,6 +22,7 @@ namespace {
 // black from the source width on.
 bool HoldsPattern(const Rig& rig, int first_line, int end_line) {
     const CaptureState& c = rig.program.capture;
+    if (!FrameMatchesSizes(c) || first_line < 0 || end_line > c.frame_height) return false;
     for (int y = first_line; y < end_line; ++y)
         for (int x = 0; x < c.frame_width; ++x) {
             const uint8_t* p = &c.frame_buffer[(size_t(y) * c.frame_width + x) * 3];
@@ -34,6 +35,7 @@ bool HoldsPattern(const Rig& rig, int first_line, int end_line) {
 
 bool IsBlack(const Rig& rig, int first_line, int end_line) {
     const CaptureState& c = rig.program.capture;
+    if (!FrameMatchesSizes(c) || first_line < 0 || end_line > c.frame_height) return false;
     const auto from = c.frame_buffer.begin() + ptrdiff_t(first_line) * c.frame_width * 3;
     const auto to = c.frame_buffer.begin() + ptrdiff_t(end_line) * c.frame_width * 3;
     return std::all_of(from, to, [](uint8_t b) { return b == 0; });
@@ -43,6 +45,7 @@ bool IsBlack(const Rig& rig, int first_line, int end_line) {
 QImage PlotByPoints(const CaptureState& c, QSize box, int pen) {
     QImage image(box, QImage::Format_RGB32);
     image.fill(Qt::black);
+    if (!FrameMatchesSizes(c)) return {};
     QPainter painter(&image);
     for (int y = 0; y < c.frame_height; ++y)
         for (int x = 0; x < c.frame_width; ++x) {
@@ -362,7 +365,7 @@ void Form5CaptureTest::stopAfterLine10() {
     rig.talvo.clearRecord();
     f->Command2_Click();
     QCOMPARE(CommandsWithCode(rig, 0x15).size(), size_t{11});
-    QCOMPARE(rig.talvo.commands().back()[0], uint8_t{0x16});
+    QCOMPARE(LastCommand(rig)[0], uint8_t{0x16});
     QVERIFY(HoldsPattern(rig, 0, 11));
     QVERIFY(IsBlack(rig, 11, 480));
     QCOMPARE(f->Command1->text(), QStringLiteral("静止"));
@@ -381,7 +384,7 @@ void Form5CaptureTest::lostDeviceEndsAfterTheLine() {
     rig.talvo.clearRecord();
     f->Command2_Click();
     QCOMPARE(CommandsWithCode(rig, 0x15).size(), size_t{1});
-    QCOMPARE(rig.talvo.commands().back()[0], uint8_t{0x16});
+    QCOMPARE(LastCommand(rig)[0], uint8_t{0x16});
     QVERIFY(HoldsPattern(rig, 0, 1));
     QVERIFY(IsBlack(rig, 1, 480));
 }
@@ -395,6 +398,7 @@ void Form5CaptureTest::shortInputReportsGiveZeros() {
     f->Command2_Click();
     const CaptureState& c = rig.program.capture;
     QCOMPARE(c.frame_width, 68);
+    QVERIFY(FrameMatchesSizes(c) && c.frame_height == 101);
     for (int y = 0; y < 101; ++y)
         for (int k = 0; k < 65 * 3; ++k) {
             const sim::PatternPixel p = rig.talvo.capture.pattern(k / 3, y);
@@ -413,6 +417,7 @@ void Form5CaptureTest::colourReversalOnScreen() {
     Form5* f = OpenCaptureWindow(rig);
     f->Command2_Click();
     const auto& buffer = rig.program.capture.frame_buffer;
+    QVERIFY(buffer.size() >= 3);
     QCOMPARE(buffer[0], uint8_t{0x33});
     QCOMPARE(buffer[1], uint8_t{0x22});
     QCOMPARE(buffer[2], uint8_t{0x11});
@@ -462,9 +467,9 @@ void Form5CaptureTest::closingDuringCaptureEndsItFirst() {
     rig.talvo.clearRecord();
     f->Command2_Click();
     QCOMPARE(CommandsWithCode(rig, 0x15).size(), size_t{6});
-    QCOMPARE(rig.talvo.commands().back(), (CommandArray{0x16, 0x00, 0, 0, 0, 0, 0, 0}));
+    QCOMPARE(LastCommand(rig), (CommandArray{0x16, 0x00, 0, 0, 0, 0, 0, 0}));
     QCOMPARE(rig.talvo.capture.captureEnds(), 1);
-    QTRY_VERIFY(f.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(f.isNull(), 2000);
     QVERIFY(!rig.main().captureWindow());
     QVERIFY(HoldsPattern(rig, 0, 6));
 }
@@ -478,7 +483,7 @@ void Form5CaptureTest::silentDeviceEndsTheCapture() {
     rig.talvo.clearRecord();
     f->Command2_Click();
     QCOMPARE(CommandsWithCode(rig, 0x15).size(), size_t{3});
-    QCOMPARE(rig.talvo.commands().back()[0], uint8_t{0x16});
+    QCOMPARE(LastCommand(rig)[0], uint8_t{0x16});
     QCOMPARE(StatusText(*f), texts::kDeviceSilent);
     QVERIFY(f->Command2->isEnabled());
     QVERIFY(HoldsPattern(rig, 0, 2));
@@ -501,6 +506,7 @@ void Form5CaptureTest::closingTheMainWindowEndsCaptureAndRecWaits() {
     g->Timer1->stop();
     Ask(&second.main(), [&] { second.main().close(); });
     g->Command1_Click();
+    QCOMPARE(second.talvo.capture.slotCodes().size(), size_t{2});  // the live picture, 0xA0
     QCOMPARE(second.talvo.capture.slotCodes().back().code, uint8_t{0xA0});
 }
 
@@ -511,7 +517,7 @@ void Form5CaptureTest::pictureOutlivesTheWindow() {
     f->Check2->setChecked(true);
     const std::vector<uint8_t> picture = rig.program.capture.frame_buffer;
     f->Command5_Click();
-    QTRY_VERIFY(f.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(f.isNull(), 2000);
     Form5* again = OpenCaptureWindow(rig);
     QVERIFY(again);
     QVERIFY(rig.program.capture.frame_buffer == picture);

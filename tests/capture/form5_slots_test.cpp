@@ -87,6 +87,7 @@ class Form5SlotsTest : public QObject {
     void saveOfAWidthNotAMultipleOf4();
     void failedSaveSaysSoAndKeepsTheOldFile();
     void saveInAFolderThatTakesNoNewFiles();
+    void closingTheMainWindowDuringTheSaveDialogWritesNothing();
 };
 
 void Form5SlotsTest::recordIntoFirstFreeSlot_data() {
@@ -437,6 +438,33 @@ void Form5SlotsTest::saveInAFolderThatTakesNoNewFiles() {
     QVERIFY(ShowsSimulatedPicture(existing, rig, 480));
     QCOMPARE(status_after_new, texts::kSaveFailed);
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("new.bmp"))));
+}
+
+void Form5SlotsTest::closingTheMainWindowDuringTheSaveDialogWritesNothing() {
+    // A dialog during which the user closes the main window, then picks a name.
+    class ClosingDialogs : public FileDialogs {
+      public:
+        ClosingDialogs(Rig& rig, QString answer) : rig_(rig), answer_(std::move(answer)) {}
+        QString getOpenFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+        QString getSaveFileName(QWidget*, const FileDialogRequest&) override {
+            rig_.main().close();
+            return answer_;
+        }
+
+      private:
+        Rig& rig_;
+        QString answer_;
+    };
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    QTemporaryDir dir;
+    ClosingDialogs dialogs(rig, dir.filePath(QStringLiteral("shot.bmp")));
+    f->CommonDialog1 = &dialogs;
+    f->Command4_Click();
+    QVERIFY(ProgramEnding());
+    QVERIFY(QDir(dir.path()).isEmpty());
+    QVERIFY(rig.program.capture.file_name.isEmpty());
 }
 
 QTEST_MAIN(Form5SlotsTest)

@@ -16,15 +16,16 @@ namespace {
 
 constexpr int32_t kAt = 0xE8000;
 
-// Spends no real time: each tick moves a clock of its own by 10 ms. Logs
-// each call beside the exchanges, and says the front end is gone at its
+// Spends no real time: each tick moves the simulated device's virtual clock
+// by 10 ms. Logs each call beside the exchanges, and says the front end is gone at its
 // n-th call when asked to, or when a write runs on far past any of these
 // tests' (which then fails on its outcome).
 class DrivenPacer : public Pacer {
   public:
-    DrivenPacer(QStringList& log, int gone_at_call = 0) : log_(log), gone_at_(gone_at_call) {}
+    DrivenPacer(sim::SimClock& clock, QStringList& log, int gone_at_call = 0)
+        : clock_(clock), log_(log), gone_at_(gone_at_call) {}
     bool waitTicks(int ticks) override {
-        now_ += ticks * kMainTick;
+        clock_.sleepFor(ticks * kMainTick);
         log_ << QStringLiteral("w%1").arg(ticks);
         return next();
     }
@@ -32,16 +33,16 @@ class DrivenPacer : public Pacer {
         log_ << QStringLiteral("p");
         return next();
     }
-    std::chrono::steady_clock::time_point now() const override { return now_; }
+    std::chrono::steady_clock::time_point now() const override { return clock_.now(); }
 
   private:
     static constexpr int kMaxCalls = 100'000;
     bool next() { return ++calls_ != gone_at_ && calls_ < kMaxCalls; }
 
+    sim::SimClock& clock_;
     QStringList& log_;
     int gone_at_;
     int calls_ = 0;
-    std::chrono::steady_clock::time_point now_{};
 };
 
 struct Device {
@@ -49,7 +50,11 @@ struct Device {
     QStringList log;
     LoggingPlatform platform{talvo, log};
     DeviceLink link{platform};
-    Device() { link.FindDevice(); }
+    // On virtual time: a read the device leaves unanswered costs no real second.
+    Device() {
+        talvo.clock.makeVirtual();
+        link.FindDevice();
+    }
 
     RomWriteOutcome write(const QString& path, Pacer& pacer, RomWriteOptions options = {}) {
         RomWriteObserver observer;
@@ -77,7 +82,7 @@ class RomWriteTest : public QObject {
         QTemporaryDir dir;
         const QByteArray file = Pattern(13);
         Device device;
-        DrivenPacer pacer(device.log);
+        DrivenPacer pacer(device.talvo.clock, device.log);
         const RomWriteOutcome outcome = device.write(WriteFile(dir, file), pacer);
 
         const QStringList expected{"04",
@@ -158,7 +163,7 @@ class RomWriteTest : public QObject {
             device.talvo.on_report = [&](const sim::RecordedReport&) {
                 if (device.talvo.rom.inDataPhase()) QFile::remove(path);
             };
-        DrivenPacer pacer(device.log);
+        DrivenPacer pacer(device.talvo.clock, device.log);
         const RomWriteOutcome outcome = device.write(path, pacer);
 
         QCOMPARE(outcome.result, result);
@@ -217,7 +222,7 @@ class RomWriteTest : public QObject {
         Device device;
         if (vanish_after == 0) device.talvo.setSilent(true);
         if (vanish_after > 0) device.talvo.vanishAfter(vanish_after);
-        DrivenPacer pacer(device.log, gone_at_call);
+        DrivenPacer pacer(device.talvo.clock, device.log, gone_at_call);
         const RomWriteOutcome outcome = device.write(WriteFile(dir, Pattern(13)), pacer,
                                                      {.end_when_device_lost = end_when_lost});
         QTEST(outcome.result, "result");
@@ -228,49 +233,57 @@ class RomWriteTest : public QObject {
     }
 
     // The verify polls for 15 s after the checksum request, on the pacer's
-    // clock (driven here, so no test waits in real time): a part that sums
-    // slowly still gets its success text, and one that never answers ends
-    // on the first poll past the bound.
+    // clock (virtual here, so no test waits in real time): a part that sums
+    // slowly still gets its success text, one that never reports its sum
+    // ready ends on the first poll past the bound, and one that answers
+    // nothing at all (each read waits out its second) within about 17 s.
     void checksumPollingBound_data() {
-        QTest::addColumn<int>("sum_ms");  // -1: never ready
+        QTest::addColumn<int>("sum_ms");  // -1: never ready, -2: no answers at all
         QTest::addColumn<RomWriteResult>("result");
-        QTest::addColumn<int>("ends_after_ms");  // after the request, give or take a poll
-        QTest::newRow("sum ready after 8 s") << 8000 << RomWriteResult::SumsMatch << 8000;
-        QTest::newRow("ready just inside the bound") << 14990 << RomWriteResult::SumsMatch << 15000;
+        QTest::addColumn<int>("ends_after_ms");  // after the request
+        QTest::addColumn<int>("ends_by_ms");
+        QTest::newRow("sum ready after 8 s") << 8000 << RomWriteResult::SumsMatch << 8000 << 8040;
+        QTest::newRow("ready just inside the bound")
+            << 14990 << RomWriteResult::SumsMatch << 15000 << 15040;
         QTest::newRow("ready just past the bound")
-            << 15030 << RomWriteResult::NoChecksumAnswer << 15000;
-        QTest::newRow("never ready") << -1 << RomWriteResult::NoChecksumAnswer << 15000;
+            << 15030 << RomWriteResult::NoChecksumAnswer << 15000 << 15040;
+        QTest::newRow("never ready") << -1 << RomWriteResult::NoChecksumAnswer << 15000 << 15040;
+        QTest::newRow("silent after the request")
+            << -2 << RomWriteResult::NoChecksumAnswer << 15000 << 17000;
     }
     void checksumPollingBound() {
         QFETCH(int, sum_ms);
         QFETCH(RomWriteResult, result);
         QFETCH(int, ends_after_ms);
+        QFETCH(int, ends_by_ms);
         QTemporaryDir dir;
         const QByteArray file = Pattern(4096);
         Device device;
-        DrivenPacer pacer(device.log);
-        if (sum_ms < 0)
-            device.talvo.rom.setPollsBeforeReady(std::nullopt);
-        else
+        sim::SimClock& clock = device.talvo.clock;
+        DrivenPacer pacer(clock, device.log);
+        if (sum_ms == -1) device.talvo.rom.setPollsBeforeReady(std::nullopt);
+        if (sum_ms == -2) device.talvo.silentAfter(1 + 1 + 4096 / 8 + 1);  // up to the request
+        if (sum_ms >= 0)
             device.talvo.rom.setSumTime(std::chrono::milliseconds(sum_ms),
-                                        [&pacer] { return pacer.now(); });
+                                        [&clock] { return clock.now(); });
         std::chrono::steady_clock::time_point requested_at{};
         device.talvo.on_report = [&](const sim::RecordedReport& report) {
-            if (report.command()[0] == 0x06) requested_at = pacer.now();
+            if (report.command()[0] == 0x06 && !device.talvo.rom.inDataPhase())
+                requested_at = clock.now();
         };
         const RomWriteOutcome outcome = device.write(WriteFile(dir, file), pacer);
 
         QCOMPARE(outcome.result, result);
+        QVERIFY(device.log.size() >= 2);
         QCOMPARE(device.log.last(), QStringLiteral("p"));
         QCOMPARE(device.log[device.log.size() - 2],
                  QLatin1Char('=') + (result == RomWriteResult::SumsMatch
                                          ? texts::VerdictText(Sum(file), Sum(file))
                                          : texts::kNoChecksum));
+        QVERIFY(requested_at != std::chrono::steady_clock::time_point{});
         const auto ended_after =
-            std::chrono::duration_cast<std::chrono::milliseconds>(pacer.now() - requested_at);
-        const auto poll = 2 * kMainTick;
-        QVERIFY2(ended_after >= std::chrono::milliseconds(ends_after_ms) &&
-                     ended_after <= std::chrono::milliseconds(ends_after_ms) + 2 * poll,
+            std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - requested_at);
+        QVERIFY2(ended_after.count() >= ends_after_ms && ended_after.count() <= ends_by_ms,
                  qPrintable(QString::number(ended_after.count())));
     }
 };

@@ -135,6 +135,28 @@ class SimFaultsTest : public QObject {
         QCOMPARE(pacer.passes(), 1);
     }
 
+    void resetGivesAFreshDevice() {
+        Rig rig;
+        rig.talvo.scriptAnswers(sim::BytesSource({}));
+        rig.talvo.setAnswerDelay(400ms);
+        rig.talvo.rom.failWriteAt(0xE8000);
+        rig.link.SendCommand(0x05, 0, 0x00, 0x80, 0x0E, 0x55, 0xAA, 0x55);  // a block erased
+        rig.talvo.vanishAfter(0);
+        rig.talvo.reset();
+        const sim::TalvoModel fresh;
+        QCOMPARE(rig.talvo.rom.contents(), fresh.rom.contents());
+        QCOMPARE(rig.talvo.rom.blockErases(), 0);
+        QVERIFY(!rig.talvo.vanished() && !rig.talvo.silent() && !rig.talvo.clock.isVirtual());
+        QVERIFY(rig.talvo.reports().empty());
+        QCOMPARE(rig.talvo.readsAsked(), 0);
+        // It answers at once again, with its own answers.
+        rig.talvo.clock.makeVirtual();
+        const auto before = rig.talvo.clock.now();
+        QCOMPARE(rig.exchange(), ReadOutcome::Completed);
+        QCOMPARE(int(rig.link.ResponseBuffer[1]), 0x13);
+        QCOMPARE(rig.talvo.clock.now(), before);
+    }
+
     // A wait that outlasts a late answer takes it; the clock stops there.
     void lateAnswerArrivesInVirtualTime() {
         Rig rig;
