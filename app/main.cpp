@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     talvo::HidapiPlatform platform;
     talvo::DeviceLink link(platform);
     talvo::QtFileDialogs dialogs;
-    talvo::Program program(link, dialogs);
+    talvo::Program program(link, dialogs, &platform);
     talvo::MainWindow window(program);
     window.show();
     return app.exec();

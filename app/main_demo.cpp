@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     talvo::sim::SimPlatform platform(talvo);
     talvo::DeviceLink link(platform);
     talvo::QtFileDialogs dialogs;
-    talvo::Program program(link, dialogs);
+    talvo::Program program(link, dialogs, &platform);
     talvo::MainWindow window(program);
     window.setWindowTitle(window.windowTitle() + QStringLiteral(" (demo)"));
     auto* timing = new QShortcut(QKeySequence(QStringLiteral("Ctrl+T")), &window);

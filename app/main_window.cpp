@@ -5,10 +5,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <cstdio>
+#include <string>
 
 #include "app/texts.h"
 #include "app/ui_support.h"
 #include "capture/form5.h"
+#include "device/device_listing.h"
+#include "packaging/udev_rule.h"
 #include "remote/form2.h"
 #include "rom/download.h"
 #include "timing/form6.h"
@@ -23,6 +27,17 @@ QPushButton* MakeButton(QWidget* parent, const char* object_name, const QString&
     button->setGeometry(geometry);
     Describe(button, caption, description);
     return button;
+}
+
+// The one line for a terminal when a TALVO-4 is there but this user may not
+// open it. The path comes from the system's device list; control characters
+// in it must not reach the terminal.
+std::string NoPermissionLine(std::string path) {
+    for (char& c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return "talvo4: the TALVO-4 at " + path +
+           " is present, but this user may not open it; install the udev rule " + kUdevRuleName +
+           ": " + UdevRuleInstallCommands();
 }
 
 }  // namespace
@@ -109,6 +124,19 @@ void MainWindow::connect() {
     Text1->setText(found ? texts::kConnected : texts::kNotConnected);
     for (QPushButton* button : {Command1, Command2, Command3, Command10}) button->setEnabled(found);
     program_.DeviceConnected = found ? 1 : 0;
+    if (!found) explainNotConnected();
+}
+
+// Not found and not allowed look the same in Text1; the tooltip and the
+// terminal say which it is, since a missing udev rule is the usual reason
+// a plugged-in device stays unconnected.
+void MainWindow::explainNotConnected() {
+    if (!program_.platform) return;
+    const auto locked = FirstWithoutPermission(ListTalvoInterfaces(*program_.platform));
+    if (!locked) return;
+    Describe(Text1, Text1->accessibleName(), texts::kNoPermissionHint);
+    std::fprintf(stderr, "%s\n", NoPermissionLine(locked->path).c_str());
+    std::fflush(stderr);
 }
 
 void MainWindow::Timer1_Timer() { program_.ticks.advance(); }

@@ -51,6 +51,7 @@ class MainWindow : public QWidget {
     void Form_Load();
     void Form_Unload();
     void buildControls();
+    void explainNotConnected();
 
     Program& program_;
     struct WindowSlot {

@@ -12,13 +12,16 @@
 namespace talvo {
 
 struct Program {
-    Program(DeviceLink& device_link, FileDialogs& file_dialogs)
-        : link(device_link), dialogs(file_dialogs) {
+    // `hid` is what the link runs on; given, a start-up that finds no device it
+    // can open also asks it whether a TALVO-4 is there that this user may not open.
+    Program(DeviceLink& device_link, FileDialogs& file_dialogs, HidPlatform* hid = nullptr)
+        : link(device_link), dialogs(file_dialogs), platform(hid) {
         SetProgramEnding(false);
     }
 
     DeviceLink& link;
     FileDialogs& dialogs;
+    HidPlatform* platform;
     Ticks ticks;
     int16_t DeviceConnected = 0;
     int32_t rom_address = 0;

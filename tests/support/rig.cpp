@@ -34,7 +34,7 @@ sim::SimPlatform MakePlatform(bool connected, sim::TalvoModel& talvo) {
 }  // namespace
 
 Rig::Rig(bool connected)
-    : platform(MakePlatform(connected, talvo)), link(platform), program(link, dialogs) {}
+    : platform(MakePlatform(connected, talvo)), link(platform), program(link, dialogs, &platform) {}
 
 Rig::~Rig() = default;
 
