@@ -14,6 +14,7 @@
 #include "sim/talvo_model.h"
 #include "tests/app/stderr_capture.h"
 #include "tests/device/mock_hidraw.h"
+#include "tests/support/no_override.h"
 #include "tests/support/rig.h"
 
 using namespace talvo;
@@ -46,7 +47,7 @@ class NoPermissionHidrawTest : public QObject {
         MockHidraw bed;
         const std::string node = bed.add(Talvo("1-1", "hidraw0"));
         if (locked) QVERIFY(bed.denyAccess(node));
-        WithoutFileAccessOverride as_a_user;
+        NoOverride as_a_user;
         QVERIFY(as_a_user.ok());
 
         HidapiPlatform platform;
