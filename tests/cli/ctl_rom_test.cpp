@@ -94,6 +94,23 @@ class CtlRomTest : public QObject {
         QVERIFY(QString::fromUtf8(run.out).contains(verdict));
     }
 
+    // No system bus (a container, a server without logind): the write goes
+    // on without its sleep lock, and says so in exactly one line.
+    void writesWithoutASleepLockWhereThereIsNoSystemBus() {
+        QTemporaryDir dir;
+        const QString path = MakeFile(dir, QStringLiteral("rom.bin"), Pattern(64));
+        const QByteArray saved = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir.filePath("no-bus").toUtf8());
+        const CtlRun run = RunCtl({"--simulate", "--quiet", "rom", "write", path});
+        if (saved.isNull())
+            qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        else
+            qputenv("DBUS_SYSTEM_BUS_ADDRESS", saved);
+        QCOMPARE(run.exit_code, 0);
+        QCOMPARE(run.err.count("cannot keep the machine awake"), qsizetype(1));
+        QCOMPARE(run.err.count('\n'), qsizetype(1));
+    }
+
     void checksumNeverReady() {
         QTemporaryDir dir;
         const QString path = MakeFile(dir, QStringLiteral("rom.bin"), Pattern(64));
