@@ -12,16 +12,12 @@
 
 #include "app/main_window.h"
 #include "app/start_up.h"
+#include "bench/cpu_time.h"
 #include "sim/sim_platform.h"
 
 namespace {
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using talvo::bench::CpuSeconds;
 
 long Wakeups() {
     rusage usage{};

@@ -3,7 +3,6 @@
 // WaitTicks(3) must last about 20 and 30 ms, and a wait must sleep between
 // ticks, not spin a core. Run with QT_QPA_PLATFORM=offscreen.
 
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,16 +11,12 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "bench/cpu_time.h"
 #include "sim/sim_platform.h"
 
 namespace {
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using talvo::bench::CpuSeconds;
 
 void ReportWaitLengths(talvo::Ticks& ticks, int n) {
     constexpr int kWaits = 100;

@@ -1,0 +1,15 @@
+#pragma once
+// The CPU time this process has used so far, user and system together.
+
+#include <sys/resource.h>
+
+namespace talvo::bench {
+
+inline double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace talvo::bench
