@@ -150,14 +150,19 @@ class CtlRomTest : public QObject {
         ctl.interrupt();
         const CtlRun run = ctl.finish(120000);
         QCOMPARE(run.exit_code, 130);
-        QVERIFY(run.said(QStringLiteral("incomplete")));
-        QVERIFY(run.said(QStringLiteral("of 1048576 bytes")));
-        // Every report after the write start was data, and not all of it went.
+        QVERIFY(run.said(QStringLiteral("ROM write aborted by a second Ctrl+C")));
         const auto sent = run.sent();
         const auto start = std::find_if(sent.begin(), sent.end(), [](const QByteArray& report) {
             return report.startsWith(QByteArray("\x00\x01\x00\x00\x80\x0E", 6));
         });
         QVERIFY(start != sent.end());
+        // The test reads the trace while it waits for the first answer, so the
+        // transfer may have run to its end before the second signal landed;
+        // either way the tool says how far the write got.
+        if (run.said(QStringLiteral("after all 1048576 bytes were sent"))) return;
+        QVERIFY(
+            run.said(QStringLiteral("of 1048576 bytes: the ROM area at 0xE8000 is incomplete")));
+        // Every report after the write start was data, and not all of it went.
         QVERIFY(sent.end() - start - 1 < kMiB / 8);
     }
 
