@@ -24,6 +24,7 @@ class TickPacer : public Pacer {
         ProcessPendingEvents();
         return going();
     }
+    std::chrono::steady_clock::time_point now() const override { return ticks_.now(); }
 
   private:
     bool going() const { return !ProgramEnding() && still_there_(); }

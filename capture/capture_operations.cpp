@@ -17,11 +17,6 @@ namespace texts = capture_texts;
 // hours (a picture takes up to 120 000 reads).
 constexpr int kSilentReadsToGiveUp = 3;
 
-template <typename Signature, typename... Args>
-void Tell(const std::function<Signature>& listener, Args&&... args) {
-    if (listener) listener(std::forward<Args>(args)...);
-}
-
 bool Lost(const DeviceLink& link, DeviceLostPolicy lost) {
     return lost == DeviceLostPolicy::End && link.deviceLost();
 }

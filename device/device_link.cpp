@@ -50,6 +50,11 @@ void DeviceLink::SendCommand() {
     SendCommand(b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
 }
 
+void DeviceLink::exchange() {
+    SendCommand();
+    ReadResponse();
+}
+
 void DeviceLink::send(const CommandArray& bytes) {
     if (!DeviceFound) DeviceFound = FindDevice();
     if (!DeviceFound) return;
@@ -121,6 +126,11 @@ void DeviceLink::Exclusive::ReadResponse() {
     ++link_.in_exclusive_call_;
     link_.read();
     --link_.in_exclusive_call_;
+}
+
+void DeviceLink::Exclusive::exchange() {
+    SendCommand();
+    ReadResponse();
 }
 
 }  // namespace talvo

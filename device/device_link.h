@@ -46,6 +46,9 @@ class DeviceLink {
     // Sends the eight elements of CommandBytes in index order.
     void SendCommand();
     void ReadResponse();
+    // Sends CommandBytes and reads the one answer the device gives to it:
+    // how every command of the device is answered.
+    void exchange();
     // Closes both handles at shutdown. DeviceFound stays set, so nothing is
     // reopened and later sends go nowhere.
     void CloseDevice();
@@ -63,6 +66,7 @@ class DeviceLink {
                          uint8_t b7, uint8_t b8);
         void SendCommand();
         void ReadResponse();
+        void exchange();
 
       private:
         DeviceLink& link_;

@@ -2,7 +2,19 @@
 
 #include <thread>
 
+#include "device/device_link.h"
+
 namespace talvo {
+
+std::optional<Ending> EndingOnTrouble(const DeviceLink& link, OnDeviceLost on_lost) {
+    if (on_lost == OnDeviceLost::GoOn || !link.deviceLost()) return std::nullopt;
+    // A write or read that failed at once means the device is gone; reads
+    // that only waited out their second leave it present but mute.
+    const DeviceLink::Health& health = link.health();
+    if (health.failed_writes_in_a_row > 0 || health.failed_reads_in_a_row > 0)
+        return Ending::DeviceLost;
+    return Ending::DeviceSilent;
+}
 
 SleepingPacer::SleepingPacer(std::chrono::milliseconds tick, std::function<bool()> gone,
                              std::function<void()> on_pass)

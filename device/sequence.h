@@ -5,8 +5,13 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
+#include <utility>
+#include <variant>
 
 namespace talvo {
+
+class DeviceLink;
 
 class Pacer {
   public:
@@ -31,6 +36,51 @@ class Pacer {
 // stop button, a first Ctrl+C); true: stop there, with the sequence's own
 // closing steps.
 using StopRequest = std::function<bool()>;
+
+// What a sequence does once the link reports the device gone or silent
+// (DeviceLink::deviceLost). The windows go on as they always have: a device
+// that vanished reads as zeros and nothing tells the user. A terminal ends
+// the sequence at once and says why.
+enum class OnDeviceLost { GoOn, End };
+
+// What a front end lends every sequence that waits.
+struct FrontEnd {
+    Pacer& pacer;
+    StopRequest stop = {};
+    OnDeviceLost on_lost = OnDeviceLost::GoOn;
+};
+
+// How a sequence ended, in the same words for every operation. What it came
+// to (the picture's size, the two sums, a refused file) is the operation's
+// own detail beside it.
+enum class Ending {
+    Done,          // ran its course; the detail tells what came of it
+    Stopped,       // the user's stop request, honoured with the sequence's closing steps
+    FrontEndGone,  // the pacer said the front end went away: nothing more went out
+                   // but what the sequence's own closing steps owe the device
+    DeviceLost,    // writes or reads failed (only with OnDeviceLost::End)
+    DeviceSilent,  // reads in a row waited out their full wait (only with OnDeviceLost::End)
+    DeviceBusy,    // another sequence holds the link: nothing was sent
+};
+
+template <typename Detail = std::monostate>
+struct Outcome {
+    Ending ending = Ending::Done;
+    Detail detail{};
+
+    bool done() const { return ending == Ending::Done; }
+};
+
+// Calls an observer's member where the front end set it; front ends leave
+// empty what they do not show.
+template <typename Signature, typename... Args>
+void Tell(const std::function<Signature>& listener, Args&&... args) {
+    if (listener) listener(std::forward<Args>(args)...);
+}
+
+// DeviceLost or DeviceSilent once the link says the device went, and only
+// when the front end asked to end then; nullopt while the sequence goes on.
+std::optional<Ending> EndingOnTrouble(const DeviceLink& link, OnDeviceLost on_lost);
 
 // Spends every tick asleep, for front ends without an event loop: a tick of
 // the main window's clock is 10 ms, one of the capture window's 100 ms.

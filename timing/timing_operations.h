@@ -39,11 +39,6 @@ enum class TimingOutcome {
     FrontEndGone,
 };
 
-// What a sequence does when the device stops answering. The windows go on
-// as they always have (a silent device reads as zeros); a terminal ends the
-// sequence at once and tells its user.
-enum class OnDeviceLost { GoOn, End };
-
 // A short English phrase for messages of the terminal tool.
 const char* TimingOutcomeText(TimingOutcome outcome);
 

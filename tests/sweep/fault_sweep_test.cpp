@@ -33,7 +33,7 @@ enum class Fault { None, Vanish, Silent };
 // How the sequence is run: the way the windows run it (they go on when the
 // device is lost), or the way the terminal tool does (it ends the sequence
 // and tells its user, exit code 4).
-enum class FrontEnd { Window, Terminal };
+enum class Front { Window, Terminal };
 
 // What the front end gets to tell its user.
 struct Told {
@@ -57,7 +57,7 @@ struct Operation {
     // Reports at the end whose answers the outcome does not depend on: a
     // fault there need not be told.
     int closing_reports = 0;
-    std::function<Told(Device, FrontEnd)> run;
+    std::function<Told(Device, Front)> run;
     // What the window may say when the sequence is told the device failed;
     // empty where the window stays silent (it always has).
     QStringList window_texts = {};
@@ -83,14 +83,14 @@ TimingState InTimingMode() {
     return timing;
 }
 
-OnDeviceLost TimingPolicy(FrontEnd front) {
-    return front == FrontEnd::Terminal ? OnDeviceLost::End : OnDeviceLost::GoOn;
+OnDeviceLost TimingPolicy(Front front) {
+    return front == Front::Terminal ? OnDeviceLost::End : OnDeviceLost::GoOn;
 }
 
 bool TimingFailed(TimingOutcome outcome) { return outcome == TimingOutcome::DeviceLost; }
 
 // A 65 x 101 picture, the smallest accepted: 6 reports a line.
-Told Capture(Device device, FrontEnd front) {
+Told Capture(Device device, Front front) {
     device.model.capture.width = 65;
     device.model.capture.height = 101;
     CaptureState state;
@@ -102,7 +102,7 @@ Told Capture(Device device, FrontEnd front) {
         QCOMPARE(line.size(), size_t(state.frame_width) * 3);
     };
     const auto policy =
-        front == FrontEnd::Terminal ? DeviceLostPolicy::End : DeviceLostPolicy::KeepGoing;
+        front == Front::Terminal ? DeviceLostPolicy::End : DeviceLostPolicy::KeepGoing;
     const CaptureOutcome outcome =
         RunCapture(device.link, state, device.pacer, observer, {}, policy);
     // The picture and its sizes agree whatever happened.
@@ -116,20 +116,20 @@ Told Capture(Device device, FrontEnd front) {
 }
 
 // The window says nothing of a lost device; the terminal asks the link.
-Told Record(Device device, FrontEnd front) {
+Told Record(Device device, Front front) {
     if (!RecordSlot(device.link, 1, device.pacer))
         QTest::qFail("the recording did not send its codes", __FILE__, __LINE__);
-    return {front == FrontEnd::Terminal && device.link.deviceLost(), {}};
+    return {front == Front::Terminal && device.link.deviceLost(), {}};
 }
 
-Told ReadBack(Device device, FrontEnd front) {
+Told ReadBack(Device device, Front front) {
     TimingState timing;
     return {
         TimingFailed(StartTimingMode(device.link, timing, device.pacer, {}, TimingPolicy(front))),
         {}};
 }
 
-Told BarWrite(Device device, FrontEnd front) {
+Told BarWrite(Device device, Front front) {
     TimingState timing = InTimingMode();
     const TimingParameter& h2size = kTimingParameters[size_t(TimingParameterIndex("h2size"))];
     return {
@@ -138,19 +138,19 @@ Told BarWrite(Device device, FrontEnd front) {
 }
 
 // The image as it stands, as after a cancelled file dialog.
-Told Load(Device device, FrontEnd front) {
+Told Load(Device device, Front front) {
     TimingState timing = InTimingMode();
     return {TimingFailed(LoadTimingData(device.link, timing, std::nullopt, device.pacer, {}, {},
                                         TimingPolicy(front))),
             {}};
 }
 
-Told WriteRom(Device device, FrontEnd front, const QString& file) {
+Told WriteRom(Device device, Front front, const QString& file) {
     Told told;
     rom::RomWriteObserver observer;
     observer.status = [&](const QString& text) { told.text = text; };
     rom::RomWriteOptions options;
-    options.end_when_device_lost = front == FrontEnd::Terminal;
+    options.end_when_device_lost = front == Front::Terminal;
     const rom::RomWriteOutcome outcome =
         rom::WriteRom(device.link, 0xE8000, file, device.pacer, observer, options);
     told.failure = outcome.result == rom::RomWriteResult::DeviceLost ||
@@ -208,7 +208,7 @@ std::vector<Operation> Operations(const QString& rom_file) {
          .most_time = 20s,
          .tick = kMainTick,
          .run = [rom_file](Device device,
-                           FrontEnd front) { return WriteRom(device, front, rom_file); },
+                           Front front) { return WriteRom(device, front, rom_file); },
          .window_texts = {rom::texts::kNoChecksum},
          .window_tells_vanish = true},
     };
@@ -247,7 +247,7 @@ struct RunResult {
 
 // Every run on a fresh device; one model reset per run, since building its
 // 2 MiB ROM anew would cost more than most runs.
-RunResult RunOnce(const Operation& operation, FrontEnd front, Fault fault, int k) {
+RunResult RunOnce(const Operation& operation, Front front, Fault fault, int k) {
     static sim::TalvoModel model;
     model.reset();
     RunResult result;
@@ -272,8 +272,8 @@ RunResult RunOnce(const Operation& operation, FrontEnd front, Fault fault, int k
 }
 
 const char* FaultName(Fault fault) { return fault == Fault::Vanish ? "vanish" : "silent"; }
-const char* FrontEndName(FrontEnd front) {
-    return front == FrontEnd::Terminal ? "terminal" : "window";
+const char* FrontEndName(Front front) {
+    return front == Front::Terminal ? "terminal" : "window";
 }
 
 }  // namespace
@@ -296,7 +296,7 @@ class FaultSweepTest : public QObject {
         const Operation operation = Operations(rom_file).at(size_t(index));
 
         // The fault-free run: it succeeds, within its bounds.
-        const RunResult clean_run = RunOnce(operation, FrontEnd::Terminal, Fault::None, 0);
+        const RunResult clean_run = RunOnce(operation, Front::Terminal, Fault::None, 0);
         QVERIFY(!clean_run.told.failure);
         QVERIFY(clean_run.reports > 0 && clean_run.reports <= operation.most_reports);
         const CleanRun clean{clean_run.log, clean_run.reports};
@@ -304,7 +304,7 @@ class FaultSweepTest : public QObject {
         int cases = 0;
         qint64 longest_ms = 0;
         for (Fault fault : {Fault::Vanish, Fault::Silent})
-            for (FrontEnd front : {FrontEnd::Terminal, FrontEnd::Window})
+            for (Front front : {Front::Terminal, Front::Window})
                 for (int k = 0; k <= clean.reports; ++k) {
                     const QByteArray where = QByteArray(FaultName(fault)) + " after " +
                                              QByteArray::number(k) + ", " + FrontEndName(front);
@@ -326,7 +326,7 @@ class FaultSweepTest : public QObject {
                                                 ? k <= clean.reports - operation.closing_reports
                                                 : clean.readsAfter(k, operation.closing_reports) >=
                                                       DeviceLink::kSilentReadsForLost;
-                    if (front == FrontEnd::Terminal) {
+                    if (front == Front::Terminal) {
                         if (noticeable) QVERIFY2(run.told.failure, where);
                         continue;
                     }
