@@ -48,7 +48,7 @@ class HidapiConnection : public HidConnection {
     std::optional<HidCaps> capabilities() override {
         const auto parsed = descriptor();
         if (!parsed) return std::nullopt;
-        return longestReportLengths(*parsed);
+        return LongestReportLengths(*parsed);
     }
 
     bool writeReport(std::span<const uint8_t> report) override {
@@ -79,7 +79,7 @@ class HidapiConnection : public HidConnection {
     const std::optional<ParsedDescriptor>& descriptor() {
         if (!descriptor_read_) {
             descriptor_read_ = true;
-            if (const auto bytes = readDescriptor()) parsed_ = parseReportDescriptor(*bytes);
+            if (const auto bytes = readDescriptor()) parsed_ = ParseReportDescriptor(*bytes);
         }
         return parsed_;
     }

@@ -45,7 +45,7 @@ enum ReportKind { kInputReport, kOutputReport, kFeatureReport, kReportKinds };
 // Bits per report ID for each report kind, within one top-level collection.
 using ReportBits = std::array<std::map<uint8_t, uint64_t>, kReportKinds>;
 
-uint16_t longestWithIdByte(const std::map<uint8_t, uint64_t>& reports) {
+uint16_t LongestWithIdByte(const std::map<uint8_t, uint64_t>& reports) {
     uint64_t longest_bits = 0;
     for (const auto& [id, bits] : reports) longest_bits = std::max(longest_bits, bits);
     const uint64_t bytes = (longest_bits + 7) / 8;
@@ -182,9 +182,9 @@ class Parser {
 
     void closeTopLevel() {
         HidCaps& caps = result_.collections.back().caps;
-        caps.InputReportByteLength = longestWithIdByte(report_bits_[kInputReport]);
-        caps.OutputReportByteLength = longestWithIdByte(report_bits_[kOutputReport]);
-        caps.FeatureReportByteLength = longestWithIdByte(report_bits_[kFeatureReport]);
+        caps.InputReportByteLength = LongestWithIdByte(report_bits_[kInputReport]);
+        caps.OutputReportByteLength = LongestWithIdByte(report_bits_[kOutputReport]);
+        caps.FeatureReportByteLength = LongestWithIdByte(report_bits_[kFeatureReport]);
     }
 
     std::span<const uint8_t> bytes_;
@@ -199,11 +199,11 @@ class Parser {
 
 }  // namespace
 
-std::optional<ParsedDescriptor> parseReportDescriptor(std::span<const uint8_t> descriptor) {
+std::optional<ParsedDescriptor> ParseReportDescriptor(std::span<const uint8_t> descriptor) {
     return Parser(descriptor).run();
 }
 
-HidCaps longestReportLengths(const ParsedDescriptor& parsed) {
+HidCaps LongestReportLengths(const ParsedDescriptor& parsed) {
     HidCaps longest;
     for (const auto& c : parsed.collections) {
         longest.InputReportByteLength =

@@ -24,10 +24,10 @@ struct ParsedDescriptor {
 };
 
 // nullopt for a malformed descriptor; never reads past `descriptor`.
-std::optional<ParsedDescriptor> parseReportDescriptor(std::span<const uint8_t> descriptor);
+std::optional<ParsedDescriptor> ParseReportDescriptor(std::span<const uint8_t> descriptor);
 
 // For an interface that carries several top-level collections (as one Linux
 // hidraw node does): the longest length of each kind over all of them.
-HidCaps longestReportLengths(const ParsedDescriptor& parsed);
+HidCaps LongestReportLengths(const ParsedDescriptor& parsed);
 
 }  // namespace talvo

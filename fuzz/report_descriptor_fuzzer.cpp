@@ -17,9 +17,9 @@ void CheckLength(uint16_t length, uint16_t longest) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto parsed = talvo::parseReportDescriptor({data, size});
+    const auto parsed = talvo::ParseReportDescriptor({data, size});
     if (!parsed) return 0;
-    const talvo::HidCaps longest = talvo::longestReportLengths(*parsed);
+    const talvo::HidCaps longest = talvo::LongestReportLengths(*parsed);
     for (const auto& collection : parsed->collections) {
         CheckLength(collection.caps.InputReportByteLength, longest.InputReportByteLength);
         CheckLength(collection.caps.OutputReportByteLength, longest.OutputReportByteLength);

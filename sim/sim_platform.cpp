@@ -20,9 +20,9 @@ class SimConnection : public HidConnection {
     }
 
     std::optional<HidCaps> capabilities() override {
-        const auto parsed = parseReportDescriptor(interface_.report_descriptor);
+        const auto parsed = ParseReportDescriptor(interface_.report_descriptor);
         if (!parsed) return std::nullopt;
-        return longestReportLengths(*parsed);
+        return LongestReportLengths(*parsed);
     }
 
     bool writeReport(std::span<const uint8_t> report) override {

@@ -49,8 +49,8 @@ std::span<const uint8_t> TalvoReportDescriptor() { return kDescriptor; }
 TalvoModel::TalvoModel() = default;
 
 void TalvoModel::reset() {
-    static const RomModel fresh_rom;
-    rom = fresh_rom;  // copies into the memory it has
+    static const RomModel kFreshRom;
+    rom = kFreshRom;  // copies into the memory it has
     timing = TimingModel();
     capture = CaptureModel();
     clock = SimClock();

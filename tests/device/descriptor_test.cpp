@@ -67,7 +67,7 @@ bool LacksEndCollections(const QString& name) {
 }
 
 Bytes WithEndCollections(Bytes bytes) {
-    for (int i = 0; i < 32 && !parseReportDescriptor(bytes); ++i) bytes.push_back(0xC0);
+    for (int i = 0; i < 32 && !ParseReportDescriptor(bytes); ++i) bytes.push_back(0xC0);
     return bytes;
 }
 
@@ -150,10 +150,10 @@ class DescriptorTest : public QObject {
         QFETCH(bool, lacksEnds);
         QVERIFY(!descriptor.empty());
         if (lacksEnds) {
-            QVERIFY2(!parseReportDescriptor(descriptor), "an unclosed collection must be rejected");
+            QVERIFY2(!ParseReportDescriptor(descriptor), "an unclosed collection must be rejected");
             descriptor = WithEndCollections(std::move(descriptor));
         }
-        const auto parsed = parseReportDescriptor(descriptor);
+        const auto parsed = ParseReportDescriptor(descriptor);
         QVERIFY(parsed);
         QCOMPARE(int(parsed->collections.size()), collectionCount);
         for (int index : collections) {
@@ -188,7 +188,7 @@ class DescriptorTest : public QObject {
         QFETCH(bool, usesIds);
         QFETCH(uint, usagePage);
         QFETCH(uint, usage);
-        const auto parsed = parseReportDescriptor(descriptor);
+        const auto parsed = ParseReportDescriptor(descriptor);
         QVERIFY(parsed);
         QCOMPARE(parsed->collections.size(), size_t(1));
         const CollectionReportLengths& collection = parsed->collections.front();
@@ -222,10 +222,10 @@ class DescriptorTest : public QObject {
         QFETCH(Bytes, descriptor);
         QFETCH(HidCaps, expected);
         QFETCH(bool, usesIds);
-        const auto parsed = parseReportDescriptor(descriptor);
+        const auto parsed = ParseReportDescriptor(descriptor);
         QVERIFY(parsed);
         QCOMPARE(parsed->uses_report_ids, usesIds);
-        const HidCaps longest = longestReportLengths(*parsed);
+        const HidCaps longest = LongestReportLengths(*parsed);
         const auto withoutId = [](uint16_t length) { return length == 0 ? 0 : length - 1; };
         QCOMPARE(withoutId(longest.InputReportByteLength), int(expected.InputReportByteLength));
         QCOMPARE(withoutId(longest.OutputReportByteLength), int(expected.OutputReportByteLength));
@@ -233,11 +233,11 @@ class DescriptorTest : public QObject {
     }
 
     void talvoDescriptor() {
-        const auto parsed = parseReportDescriptor(sim::TalvoReportDescriptor());
+        const auto parsed = ParseReportDescriptor(sim::TalvoReportDescriptor());
         QVERIFY(parsed);
         QVERIFY(!parsed->uses_report_ids);
         QCOMPARE(parsed->collections.size(), size_t(1));
-        const HidCaps caps = longestReportLengths(*parsed);
+        const HidCaps caps = LongestReportLengths(*parsed);
         QCOMPARE(caps.InputReportByteLength, 65);
         QCOMPARE(caps.OutputReportByteLength, 9);
         QCOMPARE(caps.FeatureReportByteLength, 0);
@@ -250,14 +250,14 @@ class DescriptorTest : public QObject {
         const auto all = AllSampleDescriptors();
         QVERIFY(all.size() >= size_t(kSampleFiles));
         for (const auto& [name, bytes] : all) {
-            const auto whole = parseReportDescriptor(bytes);
+            const auto whole = ParseReportDescriptor(bytes);
             QVERIFY2(whole, qPrintable(name));
             for (size_t length = 0; length < bytes.size(); ++length) {
                 // A copy of exactly `length` bytes, so a read past it is caught
                 // by the sanitizers.
                 const auto prefix = std::make_unique<uint8_t[]>(length);
                 std::copy_n(bytes.begin(), length, prefix.get());
-                const auto parsed = parseReportDescriptor({prefix.get(), length});
+                const auto parsed = ParseReportDescriptor({prefix.get(), length});
                 if (!parsed) continue;
                 QVERIFY2(parsed->collections.size() <= whole->collections.size(), qPrintable(name));
                 for (size_t i = 0; i < parsed->collections.size(); ++i) {
@@ -342,7 +342,7 @@ class DescriptorTest : public QObject {
     void handMadeDescriptors() {
         QFETCH(Bytes, descriptor);
         QFETCH(QList<int>, lengths);
-        const auto parsed = parseReportDescriptor(descriptor);
+        const auto parsed = ParseReportDescriptor(descriptor);
         QVERIFY(parsed);
         QList<int> got;
         for (const auto& collection : parsed->collections)
@@ -382,19 +382,19 @@ class DescriptorTest : public QObject {
     }
     void malformedDescriptors() {
         QFETCH(Bytes, descriptor);
-        QVERIFY(!parseReportDescriptor(descriptor));
+        QVERIFY(!ParseReportDescriptor(descriptor));
     }
 
     void usesReportIdsOnlyWhenAnIdAppears() {
-        const auto without = parseReportDescriptor(
+        const auto without = ParseReportDescriptor(
             Concat({kAppCollection, ReportSize(8), ReportCount(1), kInput, kEnd}));
         QVERIFY(without && !without->uses_report_ids);
         // An ID only in a later collection still marks the whole interface.
         const auto later =
-            parseReportDescriptor(Concat({kAppCollection, ReportSize(8), ReportCount(1), kInput,
+            ParseReportDescriptor(Concat({kAppCollection, ReportSize(8), ReportCount(1), kInput,
                                           kEnd, kAppCollection, ReportId(7), kFeature, kEnd}));
         QVERIFY(later && later->uses_report_ids);
-        const auto last = parseReportDescriptor(
+        const auto last = ParseReportDescriptor(
             Concat({kAppCollection, ReportId(255), ReportSize(8), ReportCount(1), kInput, kEnd}));
         QVERIFY(last && last->uses_report_ids);
     }
