@@ -114,6 +114,29 @@ class MainWindowTest : public QObject {
         QVERIFY(blink.blinking());
     }
 
+    // Input while the caret still blinks gives it the whole timeout again.
+    void inputRestartsTheBlinkTimeout_data() {
+        QTest::addColumn<bool>("click");
+        QTest::newRow("key") << false;
+        QTest::newRow("click") << true;
+    }
+    void inputRestartsTheBlinkTimeout() {
+        QFETCH(bool, click);
+        Rig rig;
+        rig.main().show();
+        CaretBlinkTimeout blink(nullptr);
+        auto* timeout = blink.findChild<QTimer*>(QStringLiteral("caretBlinkTimeout"));
+        QVERIFY(timeout);
+        // Stopped while the caret still blinks: only input can start it again.
+        timeout->stop();
+        QVERIFY(blink.blinking());
+        if (click)
+            QTest::mouseClick(rig.main().Text1, Qt::LeftButton);
+        else
+            QTest::keyClick(rig.main().Text1, Qt::Key_End);
+        QVERIFY2(timeout->isActive(), "input must start the timeout anew");
+    }
+
     void nestedWaitsKeepTheTimerForTheOuterOne() {
         Rig rig;
         QTimer* timer = rig.main().Timer1;
@@ -126,7 +149,14 @@ class MainWindowTest : public QObject {
             inner_done = true;
             active_after_inner = timer->isActive();
         });
+        // Without its timer the outer wait would never end: end the program
+        // after a while instead, so the test fails by name rather than hang.
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] { SetProgramEnding(true); });
+        watchdog.start(1000);
         rig.program.ticks.WaitTicks(3);
+        QVERIFY2(!ProgramEnding(), "the inner wait stopped the timer the outer wait needs");
         QVERIFY(inner_done);
         QVERIFY(active_after_inner);
         QVERIFY(!timer->isActive());
