@@ -233,6 +233,19 @@ class HidapiPlatformTest : public QObject {
         QCOMPARE(connection->readReport(buffer, 20ms), ReadOutcome::TimedOut);
         QCOMPARE(buffer, Bytes(65, 0xEE));
     }
+
+    // An unplugged device must not pass for one that only keeps quiet: the
+    // terminal tool tells the two apart by it.
+    void unpluggedNodeFailsAtOnce() {
+        MockHidraw bed;
+        const std::string talvo = bed.add(Talvo("1-1", "hidraw0"));
+        HidapiPlatform platform;
+        const auto connection = platform.open(talvo);
+        QVERIFY(connection);
+        QVERIFY(bed.unplug(talvo));
+        Bytes buffer(65, 0xEE);
+        QCOMPARE(connection->readReport(buffer, 2s), ReadOutcome::Failed);
+    }
 };
 
 QTEST_GUILESS_MAIN(HidapiPlatformTest)

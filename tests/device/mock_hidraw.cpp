@@ -1,6 +1,7 @@
 // Kept free of Qt: glib's headers and Qt's keyword macros do not mix.
 #include "tests/device/mock_hidraw.h"
 
+#include <fcntl.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -191,6 +192,18 @@ bool MockHidraw::denyAccess(const std::string& node) {
 bool MockHidraw::feed(const std::string& node, std::span<const uint8_t> bytes) {
     const int fd = umockdev_testbed_get_dev_fd(testbed_, node.c_str());
     return fd >= 0 && write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+}
+
+bool MockHidraw::unplug(const std::string& node) {
+    // The node is the far end of a PTY whose near end the testbed keeps;
+    // closing that end hangs the node up. dup2 closes it and leaves the
+    // descriptor number to /dev/null, so the testbed's own close later
+    // cannot hit a descriptor someone else has since opened.
+    const int fd = umockdev_testbed_get_dev_fd(testbed_, node.c_str());
+    const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+    const bool hung_up = fd >= 0 && null >= 0 && dup2(null, fd) == fd;
+    if (null >= 0) close(null);
+    return hung_up;
 }
 
 void MockHidraw::recordOpen(const std::string& node) {

@@ -51,6 +51,9 @@ class MockHidraw {
 
     // Queues bytes for the program's next reads of the node.
     bool feed(const std::string& node, std::span<const uint8_t> bytes);
+    // Hangs the node up under the program's open handles, as unplugging
+    // the device does: their reads fail from now on.
+    bool unplug(const std::string& node);
 
     // Called from umockdev's worker thread.
     void recordOpen(const std::string& node);
