@@ -8,8 +8,8 @@ DeviceLink::~DeviceLink() { CloseDevice(); }
 
 bool DeviceLink::FindDevice() {
     DeviceFound = false;
-    DeviceHandle.reset();
-    ReadHandle.reset();
+    CloseDevice();
+    in_use_by_.reset();
     // The first matching interface in enumeration order is used; the ones
     // after it are never opened.
     for (const std::string& path : platform_.enumerate()) {
@@ -19,6 +19,15 @@ bool DeviceLink::FindDevice() {
         const auto attributes = candidate->attributes();
         if (attributes && attributes->VendorID == kTalvoVendorId &&
             attributes->ProductID == kTalvoProductId) {
+            // Another program has this TALVO-4: its reports and ours must
+            // never interleave, so it counts as one that cannot be opened.
+            LockAttempt attempt = platform_.lockInterface(path);
+            if (!attempt.lock) {
+                in_use_by_ = attempt.holder;
+                continue;
+            }
+            lock_ = std::move(attempt.lock);
+            in_use_by_.reset();
             DeviceHandle = std::move(candidate);
             DeviceFound = true;
             break;
@@ -104,6 +113,7 @@ void DeviceLink::record(ReadOutcome outcome) {
 void DeviceLink::CloseDevice() {
     DeviceHandle.reset();
     ReadHandle.reset();
+    lock_.reset();
 }
 
 DeviceLink::Exclusive::Exclusive(DeviceLink& link) : link_(link) { ++link_.exclusive_depth_; }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,9 @@ class DeviceLink {
     bool DeviceFound = false;
     HidCaps DeviceCapabilities{};
     std::string DevicePath;
+    // The program that held the last TALVO-4 this link passed over because
+    // it was in use; nullopt when none was.
+    const std::optional<LockHolder>& inUseBy() const { return in_use_by_; }
     // How often a read-event equivalent was created (once per run at most).
     int readEventsCreated() const { return read_events_created_; }
 
@@ -107,6 +111,9 @@ class DeviceLink {
     void record(ReadOutcome outcome);
 
     HidPlatform& platform_;
+    // Declared before the handles, so that it is released after them.
+    std::unique_ptr<InterfaceLock> lock_;
+    std::optional<LockHolder> in_use_by_;
     std::unique_ptr<HidConnection> DeviceHandle;
     std::unique_ptr<HidConnection> ReadHandle;
     bool read_event_exists_ = false;

@@ -17,4 +17,10 @@ OpenRefusal HidPlatform::probeOpen(const std::string& path) {
     return open(path) ? OpenRefusal::None : OpenRefusal::Other;
 }
 
+LockAttempt HidPlatform::lockInterface(const std::string&) {
+    return {std::make_unique<InterfaceLock>(), {}};
+}
+
+std::optional<LockHolder> HidPlatform::lockHolder(const std::string&) { return std::nullopt; }
+
 }  // namespace talvo

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "device/interface_lock.h"
+
 namespace talvo {
 
 struct HidAttributes {
@@ -75,6 +77,12 @@ class HidPlatform {
     // Whether `path` can be opened for reading and writing now, and if not,
     // why. Opens it at most once and closes it again.
     virtual OpenRefusal probeOpen(const std::string& path);
+
+    // The lock a program holds on a TALVO-4 for as long as it has it open
+    // (see interface_lock.h). Platforms without such locks lock nothing.
+    virtual LockAttempt lockInterface(const std::string& path);
+    // Who holds the lock on `path`; nullopt when it is free or unknown.
+    virtual std::optional<LockHolder> lockHolder(const std::string& path);
 };
 
 }  // namespace talvo

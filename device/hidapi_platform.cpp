@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <hidapi.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -140,8 +141,10 @@ OpenRefusal HidapiPlatform::probeOpen(const std::string& path) {
     // The same access hidapi asks for when it opens a node.
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd >= 0) {
+        // Open, but another program of this tool may hold the device.
+        const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
         ::close(fd);
-        return OpenRefusal::None;
+        return free ? OpenRefusal::None : OpenRefusal::Busy;
     }
     switch (errno) {
         case EACCES:
@@ -156,6 +159,12 @@ OpenRefusal HidapiPlatform::probeOpen(const std::string& path) {
         default:
             return OpenRefusal::Other;
     }
+}
+
+LockAttempt HidapiPlatform::lockInterface(const std::string& path) { return LockExclusively(path); }
+
+std::optional<LockHolder> HidapiPlatform::lockHolder(const std::string& path) {
+    return FindLockHolder(path);
 }
 
 std::optional<HidAttributes> HidapiPlatform::attributesOf(const std::string& path) {

@@ -23,6 +23,9 @@ class HidapiPlatform : public HidPlatform {
     // Opens the node itself, since hidapi does not always keep the reason
     // its own open failed.
     OpenRefusal probeOpen(const std::string& path) override;
+    // flock on the hidraw node, the convention other hidraw programs share.
+    LockAttempt lockInterface(const std::string& path) override;
+    std::optional<LockHolder> lockHolder(const std::string& path) override;
 
   private:
     std::optional<HidAttributes> attributesOf(const std::string& path);

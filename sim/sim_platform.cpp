@@ -1,5 +1,8 @@
 #include "sim/sim_platform.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <thread>
 
 #include "device/report_descriptor.h"
@@ -77,14 +80,40 @@ std::vector<HidInterfaceInfo> SimPlatform::describe() {
 OpenRefusal SimPlatform::probeOpen(const std::string& path) {
     ++opens_[path];
     for (const auto& interface : interfaces_)
-        if (interface.path == path)
-            return interface.refuses_open ? interface.refusal : OpenRefusal::None;
+        if (interface.path == path) {
+            if (interface.refuses_open) return interface.refusal;
+            if (interface.device && lockHolder(path)) return OpenRefusal::Busy;
+            return OpenRefusal::None;
+        }
     return OpenRefusal::Gone;
 }
 
 int SimPlatform::opens(const std::string& path) const {
     const auto it = opens_.find(path);
     return it == opens_.end() ? 0 : it->second;
+}
+
+LockAttempt SimPlatform::lockInterface(const std::string& path) {
+    if (lock_file_.empty()) return HidPlatform::lockInterface(path);
+    // The file must exist to be locked; creating it is all that is written.
+    if (FILE* file = std::fopen(lock_file_.c_str(), "a")) std::fclose(file);
+    return LockExclusively(lock_file_);
+}
+
+std::optional<LockHolder> SimPlatform::lockHolder(const std::string& path) {
+    if (lock_file_.empty()) return HidPlatform::lockHolder(path);
+    LockAttempt attempt = LockExclusively(lock_file_);
+    if (attempt.lock) return std::nullopt;
+    return attempt.holder;
+}
+
+std::string SimPlatform::DefaultLockFile() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* temporary = std::getenv("TMPDIR");
+    const std::string folder = runtime && *runtime       ? runtime
+                               : temporary && *temporary ? temporary
+                                                         : "/tmp";
+    return folder + "/talvo4-simulated.lock";
 }
 
 }  // namespace talvo::sim

@@ -37,6 +37,17 @@ class SimPlatform : public HidPlatform {
     std::unique_ptr<HidConnection> open(const std::string& path) override;
     std::vector<HidInterfaceInfo> describe() override;
     OpenRefusal probeOpen(const std::string& path) override;
+    // Locks nothing unless a lock file is set, so that tests may hold any
+    // number of simulated devices at once.
+    LockAttempt lockInterface(const std::string& path) override;
+    std::optional<LockHolder> lockHolder(const std::string& path) override;
+
+    // Lets the simulated TALVO-4 be held by one program at a time, as the
+    // real one is: the demo and talvo4ctl --simulate lock this file.
+    void useLockFile(std::string path) { lock_file_ = std::move(path); }
+    // $XDG_RUNTIME_DIR/talvo4-simulated.lock, or in the temporary folder
+    // where there is no runtime folder.
+    static std::string DefaultLockFile();
 
     // How often each path was opened, and how many handles are open now.
     int opens(const std::string& path) const;
@@ -46,6 +57,7 @@ class SimPlatform : public HidPlatform {
     std::vector<SimInterface> interfaces_;
     std::map<std::string, int> opens_;
     std::shared_ptr<int> open_handles_ = std::make_shared<int>(0);
+    std::string lock_file_;
 };
 
 }  // namespace talvo::sim

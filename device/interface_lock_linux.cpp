@@ -1,0 +1,118 @@
+// The lock on Linux: flock(2) on the node, and the holder found in
+// /proc/locks or among the open files of the processes this user may see.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "device/interface_lock.h"
+
+namespace talvo {
+namespace {
+
+class FlockLock : public InterfaceLock {
+  public:
+    explicit FlockLock(int fd) : fd_(fd) {}
+    ~FlockLock() override {
+        if (fd_ >= 0) ::close(fd_);  // closing the last descriptor releases the lock
+    }
+    FlockLock(const FlockLock&) = delete;
+    FlockLock& operator=(const FlockLock&) = delete;
+
+  private:
+    int fd_;
+};
+
+std::string ProgramOf(int pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
+// /proc/locks: "1: FLOCK  ADVISORY  WRITE 1234 00:05:123 0 EOF".
+std::optional<int> PidFromLocks(const struct stat& file) {
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, device;
+        long pid = 0;
+        if (!(fields >> number >> kind)) continue;
+        if (kind == "->") fields >> kind;  // a waiter, listed under its lock
+        if (!(fields >> mode >> access >> pid >> device) || kind != "FLOCK") continue;
+        unsigned major_id = 0, minor_id = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(device.c_str(), "%x:%x:%llu", &major_id, &minor_id, &inode) != 3) continue;
+        if (inode == file.st_ino && major_id == major(file.st_dev) &&
+            minor_id == minor(file.st_dev) && pid > 0 && pid != getpid())
+            return int(pid);
+    }
+    return std::nullopt;
+}
+
+std::optional<int> PidWithOpen(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved)) return std::nullopt;
+    DIR* proc = opendir("/proc");
+    if (!proc) return std::nullopt;
+    std::optional<int> found;
+    while (const dirent* entry = readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (*end != '\0' || pid <= 0 || pid == getpid()) continue;
+        const std::string fd_dir = "/proc/" + std::string(entry->d_name) + "/fd";
+        DIR* fds = opendir(fd_dir.c_str());  // fails for processes of other users
+        if (!fds) continue;
+        while (const dirent* fd = readdir(fds)) {
+            char target[PATH_MAX];
+            const std::string link = fd_dir + "/" + fd->d_name;
+            const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+            if (length <= 0) continue;
+            target[length] = '\0';
+            if (std::string(target) == resolved) {
+                found = int(pid);
+                break;
+            }
+        }
+        closedir(fds);
+        if (found) break;
+    }
+    closedir(proc);
+    return found;
+}
+
+}  // namespace
+
+LockAttempt LockExclusively(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return {std::make_unique<InterfaceLock>(), {}};
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) return {std::make_unique<FlockLock>(fd), {}};
+    ::close(fd);
+    return {nullptr, FindLockHolder(path).value_or(LockHolder{})};
+}
+
+std::optional<LockHolder> FindLockHolder(const std::string& path) {
+    struct stat file {};
+    std::optional<int> pid;
+    if (::stat(path.c_str(), &file) == 0) pid = PidFromLocks(file);
+    if (!pid) pid = PidWithOpen(path);
+    if (!pid) return std::nullopt;
+    return LockHolder{ProgramOf(*pid), *pid};
+}
+
+}  // namespace talvo
