@@ -34,8 +34,14 @@ class KeyCommand : public Command {
                                           .arg(keys_.size()));
                 return kExitInterrupted;
             }
-            SendRemoteKey(session.link(), keys_[i].code);
-            if (session.link().deviceLost()) {
+            const RemoteKeyOutcome sent =
+                SendRemoteKey(session.link(), keys_[i].code, OnDeviceLost::End);
+            if (sent.ending == Ending::DeviceBusy) {
+                context.console.error(
+                    QStringLiteral("talvo4ctl: another sequence holds the device"));
+                return kExitFailed;
+            }
+            if (!sent.done()) {
                 context.console.error(QStringLiteral("talvo4ctl: %1 at key %2; %3 of %4 keys "
                                                      "sent before it")
                                           .arg(LostDeviceText(session.link()), KeyText(keys_[i]))

@@ -12,6 +12,19 @@ namespace {
 
 enum class TimingAction { Show, Save, Load, Set };
 
+// The words for an outcome that only a wrong call could bring about: the
+// values are checked before anything is sent, and nothing else holds the
+// device in this process.
+QString UnexpectedText(const TimingOutcome& outcome) {
+    return outcome.ending == Ending::DeviceBusy
+               ? QStringLiteral("another sequence holds the device")
+               : QStringLiteral("value outside the parameter's range");
+}
+
+bool DeviceWent(Ending ending) {
+    return ending == Ending::DeviceLost || ending == Ending::DeviceSilent;
+}
+
 class TimingCommand : public Command {
   public:
     TimingCommand(TimingAction action, QString file, std::vector<TimingAssignment> assignments)
@@ -21,75 +34,83 @@ class TimingCommand : public Command {
         DeviceLink& link = session.link();
         // A first Ctrl+C ends the sequence between two reports, and timing
         // mode is still left; a second one ends it during a pause.
-        const StopRequest stop = [&] { return context.interrupts.presses() > 0; };
         SleepingPacer pacer(kMainTick, [&] { return context.interrupts.presses() > 1; });
+        const FrontEnd front_end{pacer, [&] { return context.interrupts.presses() > 0; },
+                                 OnDeviceLost::End};
         TimingState timing;
 
-        TimingOutcome outcome = StartTimingMode(link, timing, pacer, stop, OnDeviceLost::End);
+        TimingOutcome outcome = StartTimingMode(link, timing, front_end);
         QString step = QStringLiteral("while reading the timing block back");
-        if (outcome == TimingOutcome::Done) outcome = act(link, timing, pacer, stop, step, context);
-        const bool lost_before_leaving = link.deviceLost();
-        if (!lost_before_leaving && outcome != TimingOutcome::FrontEndGone) LeaveTimingMode(link);
+        if (outcome.done() && outcome.detail == TimingDetail::Ok)
+            outcome = act(link, timing, front_end, step, context);
+        TimingOutcome left;
+        if (!DeviceWent(outcome.ending) && outcome.ending != Ending::FrontEndGone)
+            left = LeaveTimingMode(link, OnDeviceLost::End);
 
-        switch (outcome) {
-            case TimingOutcome::Done:
-            case TimingOutcome::Unchanged:
-                if (link.deviceLost()) {
+        switch (outcome.ending) {
+            case Ending::Done:
+                break;
+            case Ending::Stopped:
+            case Ending::FrontEndGone:
+                context.console.error(QStringLiteral("talvo4ctl: interrupted %1%2")
+                                          .arg(step, outcome.ending == Ending::Stopped
+                                                         ? QStringLiteral("; timing mode left")
+                                                         : QString()));
+                return kExitInterrupted;
+            case Ending::DeviceLost:
+            case Ending::DeviceSilent:
+                context.console.error(
+                    QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), step));
+                return kExitDeviceLost;
+            case Ending::DeviceBusy:
+                context.console.error(QStringLiteral("talvo4ctl: %1").arg(UnexpectedText(outcome)));
+                return kExitFailed;
+        }
+        switch (outcome.detail) {
+            case TimingDetail::Ok:
+            case TimingDetail::Unchanged:
+                if (DeviceWent(left.ending)) {
                     context.console.error(QStringLiteral("talvo4ctl: %1 while leaving timing mode")
                                               .arg(LostDeviceText(link)));
                     return kExitDeviceLost;
                 }
                 return kExitDone;
-            case TimingOutcome::BlockUnreachable:
+            case TimingDetail::BlockUnreachable:
                 context.console.error(
                     QStringLiteral("talvo4ctl: the device reports timing_base %1 (above 183): "
                                    "its timing block cannot be addressed; nothing was written")
                         .arg(timing.timing_base));
                 return kExitFailed;
-            case TimingOutcome::Stopped:
-            case TimingOutcome::FrontEndGone:
-                context.console.error(QStringLiteral("talvo4ctl: interrupted %1%2")
-                                          .arg(step, outcome == TimingOutcome::Stopped
-                                                         ? QStringLiteral("; timing mode left")
-                                                         : QString()));
-                return kExitInterrupted;
-            case TimingOutcome::DeviceLost:
-                context.console.error(
-                    QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), step));
-                return kExitDeviceLost;
-            case TimingOutcome::FileError:
+            case TimingDetail::FileError:
                 context.console.error(QStringLiteral("talvo4ctl: %1 could not be %2")
                                           .arg(file_, action_ == TimingAction::Save
                                                           ? QStringLiteral("written")
                                                           : QStringLiteral("read whole")));
                 return kExitFailed;
-            case TimingOutcome::ValueOutOfRange:
-            case TimingOutcome::DeviceBusy:
+            case TimingDetail::ValueOutOfRange:
                 break;
         }
-        context.console.error(
-            QStringLiteral("talvo4ctl: %1").arg(QLatin1String(TimingOutcomeText(outcome))));
+        context.console.error(QStringLiteral("talvo4ctl: %1").arg(UnexpectedText(outcome)));
         return kExitFailed;
     }
 
   private:
-    TimingOutcome act(DeviceLink& link, TimingState& timing, Pacer& pacer, const StopRequest& stop,
+    TimingOutcome act(DeviceLink& link, TimingState& timing, const FrontEnd& front_end,
                       QString& step, Context& context) {
         switch (action_) {
             case TimingAction::Show:
                 context.console.out(RenderTimingState(timing).chopped(1));
-                return TimingOutcome::Done;
+                return {};
             case TimingAction::Save: {
                 const TimingOutcome saved = SaveTimingData(timing, file_);
-                if (saved == TimingOutcome::Done)
+                if (saved.detail == TimingDetail::Ok)
                     context.console.note(QStringLiteral("saved the timing data to %1").arg(file_));
                 return saved;
             }
             case TimingAction::Load: {
                 step = QStringLiteral("while writing the timing data");
-                const TimingOutcome loaded =
-                    LoadTimingData(link, timing, file_, pacer, {}, stop, OnDeviceLost::End);
-                if (loaded == TimingOutcome::Done)
+                const TimingOutcome loaded = LoadTimingData(link, timing, file_, front_end);
+                if (loaded.done() && loaded.detail == TimingDetail::Ok)
                     context.console.note(QStringLiteral("wrote %1 to the device").arg(file_));
                 return loaded;
             }
@@ -102,22 +123,23 @@ class TimingCommand : public Command {
                                                   qsizetype(parameter.name.size())))
                                .arg(i)
                                .arg(assignments_.size());
-                    if (stop()) return TimingOutcome::Stopped;
+                    if (front_end.stop()) return {Ending::Stopped};
                     const TimingOutcome written = WriteTimingParameter(
                         link, timing, parameter, assignments_[i].value, OnDeviceLost::End);
-                    if (written != TimingOutcome::Done && written != TimingOutcome::Unchanged)
+                    const bool unchanged = written.detail == TimingDetail::Unchanged;
+                    if (!written.done() || (written.detail != TimingDetail::Ok && !unchanged))
                         return written;
                     context.console.note(QStringLiteral("%1=%2%3")
                                              .arg(QLatin1String(parameter.name.data(),
                                                                 qsizetype(parameter.name.size())))
                                              .arg(assignments_[i].value)
-                                             .arg(written == TimingOutcome::Unchanged
+                                             .arg(unchanged
                                                       ? QStringLiteral(" (unchanged, nothing sent)")
                                                       : QString()));
                 }
-                return TimingOutcome::Done;
+                return {};
         }
-        return TimingOutcome::Done;
+        return {};
     }
 
     TimingAction action_;

@@ -61,12 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int asks = 0;
     const StopRequest stop = [&] { return ++asks == stop_at; };
 
-    const TimingOutcome started = StartTimingMode(rig.link, timing, pacer, stop, on_lost);
+    const FrontEnd front_end{pacer, stop, on_lost};
+    const TimingOutcome started = StartTimingMode(rig.link, timing, front_end);
     const TimingImage read_back = timing.timing_image;
     const TimingOutcome written = WriteTimingParameter(rig.link, timing, parameter, value, on_lost);
-    const TimingOutcome loaded =
-        LoadTimingData(rig.link, timing, std::nullopt, pacer, {}, stop, on_lost);
-    LeaveTimingMode(rig.link);
+    const TimingOutcome loaded = LoadTimingData(rig.link, timing, std::nullopt, front_end);
+    LeaveTimingMode(rig.link, on_lost);
 
     Check(log.size() >= 4 && !log[0].is_read && log[1].is_read);
     Check(log[0].command[0] == kTimingModeCommand && log[0].command[1] == 1);
@@ -74,12 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t page = log[1].data[1];
     Check(timing.timing_base == base && timing.timing_page == page);
     if (!TimingBlockReachable(base))
-        Check(started == TimingOutcome::BlockUnreachable &&
-              written == TimingOutcome::BlockUnreachable &&
-              loaded == TimingOutcome::BlockUnreachable);
+        Check(started.detail == TimingDetail::BlockUnreachable &&
+              written.detail == TimingDetail::BlockUnreachable &&
+              loaded.detail == TimingDetail::BlockUnreachable);
     if (value > parameter.maximum())
-        Check(written == TimingOutcome::ValueOutOfRange ||
-              written == TimingOutcome::BlockUnreachable);
+        Check(written.detail == TimingDetail::ValueOutOfRange ||
+              written.detail == TimingDetail::BlockUnreachable);
 
     // Every command is answered once, and nothing goes on for ever.
     Check(rig.log.writes() <= kMostReports);

@@ -7,7 +7,9 @@ using K = KeyGlyph;
 
 // Positions are relative to the window's client area, also for buttons that
 // sit inside a group.
-const std::array<RemoteKey, 32> kRemoteKeys = {{
+namespace {
+
+constexpr std::array<RemoteKey, 32> kKeys = {{
     {1, G::None, 8, 368, 41, 33, 41, 33, 0x05, "05", K::Text, "キー 05"},
     {2, G::None, 64, 368, 41, 33, 41, 33, 0x06, "06", K::Text, "キー 06"},
     {3, G::None, 120, 368, 41, 33, 41, 33, 0x07, "07", K::Text, "キー 07"},
@@ -41,5 +43,24 @@ const std::array<RemoteKey, 32> kRemoteKeys = {{
     {35, G::ModeSelect, 120, 72, 41, 17, 41, 17, 0x1E, "M1", K::Text, "モードセレクト 1"},
     {36, G::ModeSelect, 168, 72, 41, 17, 41, 17, 0x16, "M2", K::Text, "モードセレクト 2"},
 }};
+
+constexpr int RowsOfButton(int number) {
+    int rows = 0;
+    for (const RemoteKey& key : kKeys) rows += key.number == number ? 1 : 0;
+    return rows;
+}
+
+#define TALVO_CHECK_REMOTE_BUTTON(n) \
+    static_assert(RowsOfButton(n) == 1, "every button has one row");
+TALVO_REMOTE_BUTTONS(TALVO_CHECK_REMOTE_BUTTON)
+#undef TALVO_CHECK_REMOTE_BUTTON
+#define TALVO_COUNT_REMOTE_BUTTON(n) +1
+static_assert(0 TALVO_REMOTE_BUTTONS(TALVO_COUNT_REMOTE_BUTTON) == kKeys.size(),
+              "every row has a button");
+#undef TALVO_COUNT_REMOTE_BUTTON
+
+}  // namespace
+
+const std::array<RemoteKey, 32> kRemoteKeys = kKeys;
 
 }  // namespace talvo

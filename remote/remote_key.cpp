@@ -6,11 +6,12 @@
 
 namespace talvo {
 
-void SendRemoteKey(DeviceLink& link, uint8_t code) {
+RemoteKeyOutcome SendRemoteKey(DeviceLink& link, uint8_t code, OnDeviceLost on_lost) {
+    if (link.heldExclusively()) return {Ending::DeviceBusy, code};
     link.CommandBytes[0] = kRemoteKeyCommand;
     link.CommandBytes[1] = code;
-    link.SendCommand();
-    link.ReadResponse();
+    link.exchange();
+    return {EndingOnTrouble(link, on_lost).value_or(Ending::Done), code};
 }
 
 std::optional<RemoteKey> RemoteKeyOfButton(int number) {

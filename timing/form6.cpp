@@ -44,18 +44,15 @@ TickPacer Form6::pacer() {
 
 void Form6::Form_Load() {
     TickPacer ticks = pacer();
-    switch (StartTimingMode(program_.link, program_.timing, ticks)) {
-        case TimingOutcome::Done:
-            block_usable_ = true;
-            setBarsFromImage();
-            return;
-        case TimingOutcome::DeviceBusy:
-        case TimingOutcome::BlockUnreachable:
-            keepOffTheBlock();
-            return;
-        default:
-            return;  // the window is gone or the program ends
+    const TimingOutcome started = StartTimingMode(program_.link, program_.timing, {ticks});
+    if (started.ending == Ending::DeviceBusy || started.detail == TimingDetail::BlockUnreachable) {
+        keepOffTheBlock();
+        return;
     }
+    // Otherwise the window is gone or the program ends.
+    if (!started.done()) return;
+    block_usable_ = true;
+    setBarsFromImage();
 }
 
 void Form6::keepOffTheBlock() {
@@ -85,8 +82,8 @@ void Form6::ParameterChange(int index) {
     if (unloaded_ || !block_usable_) return;
     TimingState& timing = program_.timing;
     if (StandsForValueAboveRange(timing.timing_image, parameter, value)) return;
-    if (WriteTimingParameter(program_.link, timing, parameter, value) ==
-        TimingOutcome::DeviceBusy) {
+    if (WriteTimingParameter(program_.link, timing, parameter, value).ending ==
+        Ending::DeviceBusy) {
         // The write would be dropped; the bar goes back to what the device
         // holds, so that bar, image and device keep agreeing.
         bars_[size_t(index)]->setValue(BarValue(timing.timing_image, parameter));
@@ -104,18 +101,20 @@ void Form6::Command1_Click() {
 }
 
 void Form6::Command2_Click() {
+    // No dialog for a load the device cannot take now.
     if (!block_usable_ || program_.link.heldExclusively()) return;
     QPointer<Form6> self(this);
     const QString path = program_.dialogs.getOpenFileName(
         this, {kLoadTitle, DocumentsFolder(), QString(), QString()});
-    if (!self || unloaded_ || ProgramEnding() || program_.link.heldExclusively()) return;
+    // A sequence that took the link meanwhile makes the load refuse.
+    if (!self || unloaded_ || ProgramEnding()) return;
 
     // A cancelled dialog still writes the image as it stands; a file that
     // cannot be read whole changes nothing and sends nothing.
     const std::optional<QString> file =
         path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     TickPacer ticks = pacer();
-    LoadTimingData(program_.link, program_.timing, file, ticks,
+    LoadTimingData(program_.link, program_.timing, file, {ticks},
                    {.image_written = [this] { setBarsFromImage(); }});
 }
 

@@ -4,8 +4,12 @@
 #include <QtTest>
 
 #include "remote/remote_key.h"
+#include "sim/sim_platform.h"
 
 using namespace talvo;
+
+Q_DECLARE_METATYPE(talvo::Ending)
+Q_DECLARE_METATYPE(talvo::OnDeviceLost)
 
 class RemoteKeyTest : public QObject {
     Q_OBJECT
@@ -71,6 +75,40 @@ class RemoteKeyTest : public QObject {
         const QByteArray bytes = name.toLatin1();
         const auto key = RemoteKeyNamed(std::string_view(bytes.constData(), size_t(bytes.size())));
         QCOMPARE(key ? key->number : 0, found);
+    }
+
+    // One report and its answer, unless another sequence holds the link.
+    void send_data() {
+        QTest::addColumn<bool>("held");
+        QTest::addColumn<bool>("vanished");
+        QTest::addColumn<OnDeviceLost>("onLost");
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<int>("reads");
+        QTest::newRow("sent") << false << false << OnDeviceLost::End << Ending::Done << 1;
+        QTest::newRow("link held") << true << false << OnDeviceLost::End << Ending::DeviceBusy << 0;
+        QTest::newRow("vanished, ends")
+            << false << true << OnDeviceLost::End << Ending::DeviceLost << 0;
+        QTest::newRow("vanished, goes on")
+            << false << true << OnDeviceLost::GoOn << Ending::Done << 0;
+    }
+    void send() {
+        QFETCH(bool, held);
+        QFETCH(bool, vanished);
+        QFETCH(OnDeviceLost, onLost);
+        QFETCH(Ending, ending);
+        QFETCH(int, reads);
+        sim::TalvoModel talvo;
+        sim::SimPlatform platform(talvo);
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        if (vanished) talvo.vanishAfter(0);
+        std::optional<DeviceLink::Exclusive> rom_write;
+        if (held) rom_write.emplace(link);
+        const RemoteKeyOutcome sent = SendRemoteKey(link, 0x4C, onLost);
+        QCOMPARE(sent.ending, ending);
+        QCOMPARE(sent.detail, uint8_t(0x4C));
+        QCOMPARE(talvo.readsServed(), reads);
+        QCOMPARE(link.heldOffCount(), 0);
     }
 };
 

@@ -87,7 +87,13 @@ OnDeviceLost TimingPolicy(Front front) {
     return front == Front::Terminal ? OnDeviceLost::End : OnDeviceLost::GoOn;
 }
 
-bool TimingFailed(TimingOutcome outcome) { return outcome == TimingOutcome::DeviceLost; }
+bool TimingFailed(const TimingOutcome& outcome) {
+    return outcome.ending == Ending::DeviceLost || outcome.ending == Ending::DeviceSilent;
+}
+
+FrontEnd TimingFrontEnd(Device device, Front front) {
+    return {device.pacer, {}, TimingPolicy(front)};
+}
 
 // A 65 x 101 picture, the smallest accepted: 6 reports a line.
 Told Capture(Device device, Front front) {
@@ -124,9 +130,7 @@ Told Record(Device device, Front front) {
 
 Told ReadBack(Device device, Front front) {
     TimingState timing;
-    return {
-        TimingFailed(StartTimingMode(device.link, timing, device.pacer, {}, TimingPolicy(front))),
-        {}};
+    return {TimingFailed(StartTimingMode(device.link, timing, TimingFrontEnd(device, front))), {}};
 }
 
 Told BarWrite(Device device, Front front) {
@@ -140,8 +144,8 @@ Told BarWrite(Device device, Front front) {
 // The image as it stands, as after a cancelled file dialog.
 Told Load(Device device, Front front) {
     TimingState timing = InTimingMode();
-    return {TimingFailed(LoadTimingData(device.link, timing, std::nullopt, device.pacer, {}, {},
-                                        TimingPolicy(front))),
+    return {TimingFailed(
+                LoadTimingData(device.link, timing, std::nullopt, TimingFrontEnd(device, front))),
             {}};
 }
 
@@ -272,9 +276,7 @@ RunResult RunOnce(const Operation& operation, Front front, Fault fault, int k) {
 }
 
 const char* FaultName(Fault fault) { return fault == Fault::Vanish ? "vanish" : "silent"; }
-const char* FrontEndName(Front front) {
-    return front == Front::Terminal ? "terminal" : "window";
-}
+const char* FrontEndName(Front front) { return front == Front::Terminal ? "terminal" : "window"; }
 
 }  // namespace
 

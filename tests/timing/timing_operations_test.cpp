@@ -1,75 +1,90 @@
 // The timing sequences run without a window, as the terminal tool runs them:
-// what they send, where they pause, and how each of them ends.
+// what they send, where they pause, and how each of them ends. The device's
+// clock is virtual: a pause or a read that waits out its second costs no
+// real time, and the time between reports shows the ticks waited.
 
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "sim/sim_pacer.h"
+#include "sim/sim_platform.h"
 #include "tests/support/rig.h"
+#include "timing/timing_commands.h"
 #include "timing/timing_operations.h"
 
 using namespace talvo;
 using namespace talvo::testing;
 
-Q_DECLARE_METATYPE(talvo::TimingOutcome)
+Q_DECLARE_METATYPE(talvo::TimingDetail)
+Q_DECLARE_METATYPE(talvo::Ending)
+Q_DECLARE_METATYPE(talvo::OnDeviceLost)
 
 namespace {
 
-// Notes each pause among the reports ("w3" for three ticks) and ends the
-// sequence at the pause numbered `gone_at` (from 1), if set. A sequence that
-// runs away ends at its next pause and fails its test by name: one that
-// pauses far more often than a read-back and a load together (29), or whose
-// read waited out its second on a device that answers at once.
-class LoggingPacer : public Pacer {
+// More reports than a read-back and a load together (31).
+constexpr size_t kReportBound = 100;
+
+// A pacer on the device's clock whose front end goes away at its
+// `gone_at`-th wait (0: never).
+class LeavingPacer : public sim::SimPacer {
   public:
-    static constexpr int kPauseBound = 100;
-    LoggingPacer(sim::TalvoModel& talvo, const DeviceLink& link, std::vector<std::string>& log)
-        : talvo_(talvo), log_(log) {
-        talvo.on_report = [this, &link](const sim::RecordedReport& r) {
-            char code[8];
-            std::snprintf(code, sizeof code, "%02X", unsigned(r.command()[0]));
-            log_.push_back(code);
-            if (!silence_expected && link.health().last_read == ReadOutcome::TimedOut)
-                runAway("a read waited for an answer the device never owed");
-        };
-    }
-    ~LoggingPacer() { talvo_.on_report = nullptr; }
-    bool waitTicks(int ticks) override {
-        log_.push_back("w" + std::to_string(ticks));
-        if (++waits_ > kPauseBound) runAway("a timing sequence pauses without end");
-        return !ran_away_ && waits_ != gone_at;
-    }
-    bool pass() override { return !ran_away_; }
-
-    int gone_at = -1;
-    bool silence_expected = false;
-    void restart() { waits_ = 0; }
-
-  private:
-    void runAway(const char* why) {
-        if (!ran_away_) QTest::qFail(why, __FILE__, __LINE__);
-        ran_away_ = true;
-    }
-
-    sim::TalvoModel& talvo_;
-    std::vector<std::string>& log_;
-    int waits_ = 0;
-    bool ran_away_ = false;
+    using SimPacer::SimPacer;
+    bool waitTicks(int ticks) override { return SimPacer::waitTicks(ticks) && waits() != gone_at; }
+    int gone_at = 0;
 };
 
-struct Bench {
-    Bench() : pacer(rig.talvo, rig.link, log) { QVERIFY(rig.link.FindDevice()); }
-    TimingState& timing() { return rig.program.timing; }
+struct Fixture {
+    Fixture() {
+        talvo.clock.makeVirtual();
+        QVERIFY(link.FindDevice());
+        forget();
+    }
     // Enters timing mode and forgets what that sent.
     void start() {
-        QCOMPARE(StartTimingMode(rig.link, timing(), pacer), TimingOutcome::Done);
-        rig.talvo.clearRecord();
-        log.clear();
-        pacer.restart();
+        QCOMPARE(StartTimingMode(link, timing, frontEnd()).detail, TimingDetail::Ok);
+        forget();
+    }
+    void forget() {
+        talvo.clearRecord();
+        since = talvo.clock.now();
+    }
+    // A sequence that runs away fails its test by name and is stopped at its
+    // next pause.
+    FrontEnd frontEnd(StopRequest stop = {}, OnDeviceLost on_lost = OnDeviceLost::GoOn) {
+        return {pacer,
+                [this, stop] {
+                    if (talvo.reports().size() <= kReportBound) return stop && stop();
+                    QTest::qFail("a timing sequence sends without end", __FILE__, __LINE__);
+                    return true;
+                },
+                on_lost};
+    }
+    // The codes the device received, with the ticks that passed before each
+    // and after the last ("w3").
+    std::vector<std::string> traffic() const {
+        std::vector<std::string> log;
+        sim::Clock::time_point last = since;
+        auto waited = [&](sim::Clock::time_point until) {
+            if (const auto ticks = (until - last) / kMainTick; ticks > 0)
+                log.push_back("w" + std::to_string(ticks));
+            last = until;
+        };
+        for (const sim::RecordedReport& report : talvo.reports()) {
+            waited(report.time);
+            char code[3];
+            std::snprintf(code, sizeof code, "%02X", unsigned(report.command()[0]));
+            log.push_back(code);
+        }
+        waited(talvo.clock.now());
+        return log;
     }
 
-    Rig rig;
-    std::vector<std::string> log;
-    LoggingPacer pacer;
+    sim::TalvoModel talvo;
+    sim::SimPlatform platform{talvo};
+    DeviceLink link{platform};
+    LeavingPacer pacer{talvo.clock};
+    TimingState timing;
+    sim::Clock::time_point since;
 };
 
 std::vector<std::string> Repeat(const std::vector<std::string>& part, int times) {
@@ -83,222 +98,264 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
     return a;
 }
 
-const TimingParameter& Parameter(const char* name) {
-    return kTimingParameters[size_t(TimingParameterIndex(name))];
+const TimingParameter& Parameter(const QString& name) {
+    return kTimingParameters[size_t(TimingParameterIndex(name.toStdString()))];
+}
+
+enum class Sequence { Start, Load, Write, Leave };
+
+TimingOutcome Run(Fixture& f, Sequence sequence, const FrontEnd& front_end) {
+    switch (sequence) {
+        case Sequence::Start:
+            return StartTimingMode(f.link, f.timing, front_end);
+        case Sequence::Load:
+            return LoadTimingData(f.link, f.timing, std::nullopt, front_end);
+        case Sequence::Write:
+            return WriteTimingParameter(f.link, f.timing, Parameter("hst"), 3, front_end.on_lost);
+        case Sequence::Leave:
+            return LeaveTimingMode(f.link, front_end.on_lost);
+    }
+    return {};
 }
 
 }  // namespace
+
+Q_DECLARE_METATYPE(Sequence)
 
 class TimingOperationsTest : public QObject {
     Q_OBJECT
   private slots:
     void startReadsTheBlockWithAPauseAfterEachRead() {
-        Bench b;
-        b.rig.talvo.timing.setBase(0x31);
-        b.rig.talvo.timing.setPage(0x77);
-        QCOMPARE(StartTimingMode(b.rig.link, b.timing(), b.pacer), TimingOutcome::Done);
-        QCOMPARE(b.log, (std::vector<std::string>{"0F"} + Repeat({"10", "w3"}, 10)));
-        const auto sent = b.rig.talvo.commands();
-        QCOMPARE(sent.size(), size_t(11));
+        Fixture f;
+        f.talvo.timing.setBase(0x31);
+        f.talvo.timing.setPage(0x77);
+        QVERIFY(StartTimingMode(f.link, f.timing, f.frontEnd()).done());
+        QCOMPARE(f.traffic(), (std::vector<std::string>{"0F"} + Repeat({"10", "w3"}, 10)));
+        const auto sent = f.talvo.commands();
         for (size_t i = 0; i < 10; ++i) QCOMPARE(sent[1 + i][2], uint8_t(0x31 + 8 * i));
-        QCOMPARE(b.timing().timing_page, uint8_t(0x77));
-        const auto& block = b.rig.talvo.timing.block();
-        QVERIFY(std::equal(block.begin(), block.end(), b.timing().timing_image.begin()));
+        QCOMPARE(f.timing.timing_page, uint8_t(0x77));
+        const auto& block = f.talvo.timing.block();
+        QVERIFY(std::equal(block.begin(), block.end(), f.timing.timing_image.begin()));
     }
 
-    void startKeepsOffABlockItCannotAddress_data() {
-        QTest::addColumn<int>("base");
-        QTest::addColumn<TimingOutcome>("outcome");
-        QTest::newRow("183: offset 72 at 255") << 183 << TimingOutcome::Done;
-        QTest::newRow("184 would wrap") << 184 << TimingOutcome::BlockUnreachable;
-        QTest::newRow("255") << 255 << TimingOutcome::BlockUnreachable;
-    }
     void startKeepsOffABlockItCannotAddress() {
-        QFETCH(int, base);
-        QFETCH(TimingOutcome, outcome);
-        Bench b;
-        b.rig.talvo.timing.setBase(uint8_t(base));
-        b.timing().timing_image.fill(0xEE);
-        QCOMPARE(StartTimingMode(b.rig.link, b.timing(), b.pacer), outcome);
-        QCOMPARE(b.timing().timing_base, uint8_t(base));
-        if (outcome == TimingOutcome::Done) return;
-        QCOMPARE(b.log, (std::vector<std::string>{"0F"}));
-        for (uint8_t byte : b.timing().timing_image) QCOMPARE(byte, uint8_t(0xEE));
+        Fixture f;
+        f.talvo.timing.setBase(kHighestTimingBase + 1);
+        f.timing.timing_image.fill(0xEE);
+        const TimingImage before = f.timing.timing_image;
+        QCOMPARE(StartTimingMode(f.link, f.timing, f.frontEnd()).detail,
+                 TimingDetail::BlockUnreachable);
+        QCOMPARE(f.timing.timing_base, uint8_t(kHighestTimingBase + 1));
         // Nor can anything be written to it afterwards.
-        QCOMPARE(WriteTimingParameter(b.rig.link, b.timing(), Parameter("h2pos"), 5),
-                 TimingOutcome::BlockUnreachable);
-        QCOMPARE(LoadTimingData(b.rig.link, b.timing(), std::nullopt, b.pacer),
-                 TimingOutcome::BlockUnreachable);
-        QCOMPARE(b.rig.talvo.commands().size(), size_t(1));
+        QCOMPARE(WriteTimingParameter(f.link, f.timing, Parameter("h2pos"), 5).detail,
+                 TimingDetail::BlockUnreachable);
+        QCOMPARE(LoadTimingData(f.link, f.timing, std::nullopt, f.frontEnd()).detail,
+                 TimingDetail::BlockUnreachable);
+        QCOMPARE(f.traffic(), (std::vector<std::string>{"0F"}));
+        QCOMPARE(f.timing.timing_image, before);
     }
 
-    // The front end going away, or asking to stop, ends the read-back at the
-    // pause where it is noticed; nothing of the next read is put together.
-    void startEndsWhereItsFrontEndSays() {
-        for (const bool gone : {true, false}) {
-            Bench b;
-            int stop_asked = 0;
-            StopRequest stop = [&] { return !gone && ++stop_asked == 4; };
-            if (gone) b.pacer.gone_at = 4;
-            QCOMPARE(StartTimingMode(b.rig.link, b.timing(), b.pacer, stop),
-                     gone ? TimingOutcome::FrontEndGone : TimingOutcome::Stopped);
-            QCOMPARE(b.log, (std::vector<std::string>{"0F"} + Repeat({"10", "w3"}, 4)));
-            QCOMPARE(b.rig.link.CommandBytes[2], uint8_t(0x20 + 24));
-        }
+    // The front end going away, or asking to stop, ends the read-back or the
+    // load at the pause where it is noticed: nothing of the next report is
+    // put together, and a load neither shows the image nor closes.
+    void sequencesEndWhereTheirFrontEndSays_data() {
+        QTest::addColumn<Sequence>("sequence");
+        QTest::addColumn<bool>("gone");  // else stopped
+        QTest::addColumn<std::vector<std::string>>("traffic");
+        const auto reads = std::vector<std::string>{"0F"} + Repeat({"10", "w3"}, 4);
+        const auto groups = Repeat({"11", "w3"}, 4);
+        QTest::newRow("read-back, front end gone") << Sequence::Start << true << reads;
+        QTest::newRow("read-back, stopped") << Sequence::Start << false << reads;
+        QTest::newRow("load, front end gone") << Sequence::Load << true << groups;
+        QTest::newRow("load, stopped") << Sequence::Load << false << groups;
+    }
+    void sequencesEndWhereTheirFrontEndSays() {
+        QFETCH(Sequence, sequence);
+        QFETCH(bool, gone);
+        QFETCH(std::vector<std::string>, traffic);
+        Fixture f;
+        if (sequence == Sequence::Load) f.start();
+        int stop_asked = 0;
+        if (gone) f.pacer.gone_at = f.pacer.waits() + 4;
+        StopRequest stop = [&] { return !gone && ++stop_asked == 4; };
+        bool shown = false;
+        const TimingOutcome outcome =
+            sequence == Sequence::Start
+                ? StartTimingMode(f.link, f.timing, f.frontEnd(stop))
+                : LoadTimingData(f.link, f.timing, std::nullopt, f.frontEnd(stop),
+                                 {[&shown] { shown = true; }});
+        QCOMPARE(outcome.ending, gone ? Ending::FrontEndGone : Ending::Stopped);
+        QCOMPARE(f.traffic(), traffic);
+        QCOMPARE(f.link.CommandBytes, f.talvo.commands().back());
+        QVERIFY(!shown);
     }
 
-    // What the window's bars cannot ask for, a typed value can.
-    void valuesOutsideTheRangeAreRefused_data() {
+    // What the window's bars cannot ask for, a typed value can; a value
+    // differing in any of its bytes is written.
+    void writes_data() {
         QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("before");
         QTest::addColumn<int>("value");
-        QTest::addColumn<TimingOutcome>("outcome");
-        QTest::newRow("12-bit top") << "v2size" << 4095 << TimingOutcome::Done;
-        QTest::newRow("12-bit past the top") << "v2size" << 4096 << TimingOutcome::ValueOutOfRange;
-        QTest::newRow("8-bit top") << "vsw" << 255 << TimingOutcome::Done;
+        QTest::addColumn<TimingDetail>("detail");
+        QTest::newRow("12-bit top") << "v2size" << 0 << 4095 << TimingDetail::Ok;
+        QTest::newRow("12-bit past the top")
+            << "v2size" << 0 << 4096 << TimingDetail::ValueOutOfRange;
+        QTest::newRow("8-bit top") << "vsw" << 0 << 255 << TimingDetail::Ok;
         QTest::newRow("8-bit past the top")
-            << "clamp_start" << 256 << TimingOutcome::ValueOutOfRange;
-        QTest::newRow("negative") << "hst" << -1 << TimingOutcome::ValueOutOfRange;
+            << "clamp_start" << 0 << 256 << TimingDetail::ValueOutOfRange;
+        QTest::newRow("negative") << "hst" << 0 << -1 << TimingDetail::ValueOutOfRange;
+        QTest::newRow("the value the image holds")
+            << "h2size" << 300 << 300 << TimingDetail::Unchanged;
+        QTest::newRow("low byte alone differs") << "h2size" << 0x12C << 0x12D << TimingDetail::Ok;
+        QTest::newRow("high byte alone differs") << "h2size" << 0x12C << 0x22C << TimingDetail::Ok;
     }
-    void valuesOutsideTheRangeAreRefused() {
+    void writes() {
         QFETCH(QString, name);
+        QFETCH(int, before);
         QFETCH(int, value);
-        QFETCH(TimingOutcome, outcome);
-        Bench b;
-        b.start();
-        const TimingParameter& p = Parameter(name.toLatin1().constData());
-        const TimingImage before = b.timing().timing_image;
-        QCOMPARE(WriteTimingParameter(b.rig.link, b.timing(), p, value), outcome);
-        if (outcome != TimingOutcome::Done) {
-            QCOMPARE(b.timing().timing_image, before);
-            QVERIFY(b.log.empty());
+        QFETCH(TimingDetail, detail);
+        Fixture f;
+        f.start();
+        const TimingParameter& p = Parameter(name);
+        StoreValue(f.timing.timing_image, p, before);
+        const TimingImage image_before = f.timing.timing_image;
+        const TimingOutcome outcome = WriteTimingParameter(f.link, f.timing, p, value);
+        QVERIFY(outcome.done());
+        QCOMPARE(outcome.detail, detail);
+        if (detail != TimingDetail::Ok) {
+            QCOMPARE(f.timing.timing_image, image_before);
+            QVERIFY(f.traffic().empty());
             return;
         }
-        QCOMPARE(b.log, (std::vector<std::string>{"11", "12"}));
-        // The same value again is already there.
-        QCOMPARE(WriteTimingParameter(b.rig.link, b.timing(), p, value), TimingOutcome::Unchanged);
-        QCOMPARE(b.log.size(), size_t(2));
+        QCOMPARE(f.traffic(), (std::vector<std::string>{"11", "12"}));
+        // The device holds the group as the image does.
+        const size_t k = size_t(p.offset);
+        for (size_t i = k; i < k + 4; ++i)
+            QCOMPARE(f.talvo.timing.block()[i], f.timing.timing_image[i]);
     }
 
     void loadWritesNineteenGroupsThenShowsThenCloses() {
-        Bench b;
-        b.start();
+        Fixture f;
+        f.start();
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QByteArray bytes(257, '\0');
         for (int i = 0; i < 256; ++i) bytes[i] = char(255 - i);
         const QString path = dir.filePath(QStringLiteral("t.bin"));
         QVERIFY(WriteFile(path, bytes));
-        TimingLoadObserver observer{[&b] { b.log.push_back("shown"); }};
-        QCOMPARE(LoadTimingData(b.rig.link, b.timing(), path, b.pacer, observer),
-                 TimingOutcome::Done);
-        QCOMPARE(b.log, (Repeat({"11", "w3"}, 19) + std::vector<std::string>{"shown", "12"}));
-        const auto sent = b.rig.talvo.commands();
-        QCOMPARE(sent.size(), size_t(20));
+        size_t shown_after = 0;
+        TimingLoadObserver observer{[&] { shown_after = f.talvo.reports().size(); }};
+        QVERIFY(LoadTimingData(f.link, f.timing, path, f.frontEnd(), observer).done());
+        QCOMPARE(f.traffic(), (Repeat({"11", "w3"}, 19) + std::vector<std::string>{"12"}));
+        QCOMPARE(shown_after, size_t(19));
         const CommandArray close{0x12,     0x00,     0x20 + 72, 0x5A,
                                  255 - 72, 255 - 73, 255 - 74,  255 - 75};
-        QCOMPARE(sent.back(), close);
-        QCOMPARE(b.timing().timing_image[255], uint8_t(0));
+        QCOMPARE(f.talvo.commands().back(), close);
+        QCOMPARE(f.timing.timing_image[255], uint8_t(0));
     }
 
+    void loadOfAnUnusableFileSendsNothing_data() {
+        QTest::addColumn<int>("length");  // -1: no such file
+        QTest::newRow("255 bytes") << 255;
+        QTest::newRow("missing") << -1;
+    }
     void loadOfAnUnusableFileSendsNothing() {
-        Bench b;
-        b.start();
+        QFETCH(int, length);
+        Fixture f;
+        f.start();
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("short.bin"));
-        QVERIFY(WriteFile(path, QByteArray(255, '\x7F')));
+        if (length >= 0) QVERIFY(WriteFile(path, QByteArray(length, '\x7F')));
         bool shown = false;
-        const TimingImage before = b.timing().timing_image;
-        for (const QString& file : {path, dir.filePath(QStringLiteral("missing.bin"))}) {
-            QCOMPARE(
-                LoadTimingData(b.rig.link, b.timing(), file, b.pacer, {[&shown] { shown = true; }}),
-                TimingOutcome::FileError);
-        }
+        const TimingImage before = f.timing.timing_image;
+        QCOMPARE(LoadTimingData(f.link, f.timing, path, f.frontEnd(), {[&shown] { shown = true; }})
+                     .detail,
+                 TimingDetail::FileError);
         QVERIFY(!shown);
-        QVERIFY(b.log.empty());
-        QCOMPARE(b.timing().timing_image, before);
-    }
-
-    // A load ended part way leaves out the closing report and the showing.
-    void loadEndsWhereItsFrontEndSays() {
-        for (const bool gone : {true, false}) {
-            Bench b;
-            b.start();
-            bool shown = false;
-            int stop_asked = 0;
-            StopRequest stop = [&] { return !gone && ++stop_asked == 2; };
-            if (gone) b.pacer.gone_at = 2;
-            QCOMPARE(LoadTimingData(b.rig.link, b.timing(), std::nullopt, b.pacer,
-                                    {[&shown] { shown = true; }}, stop),
-                     gone ? TimingOutcome::FrontEndGone : TimingOutcome::Stopped);
-            QCOMPARE(b.log, (Repeat({"11", "w3"}, 2)));
-            QVERIFY(!shown);
-        }
+        QVERIFY(f.traffic().empty());
+        QCOMPARE(f.timing.timing_image, before);
     }
 
     // The terminal tool ends a sequence as soon as the device is lost; the
     // windows carry on as they always have.
     void aVanishedDeviceEndsTheSequenceWhenAskedTo_data() {
+        QTest::addColumn<Sequence>("sequence");
         QTest::addColumn<int>("vanishAfter");  // reports the device still takes
-        QTest::addColumn<int>("sequence");     // 0 start, 1 load, 2 write
-        QTest::addColumn<int>("pausesWhenEnded");
-        QTest::newRow("start, at the mode report") << 0 << 0 << 0;
-        QTest::newRow("start, at the third read") << 4 << 0 << 2;
-        QTest::newRow("load, at the fifth group") << 5 << 1 << 4;
-        QTest::newRow("write, at the group") << 1 << 2 << 0;
-    }
-    void aVanishedDeviceEndsTheSequenceWhenAskedTo() {
-        QFETCH(int, vanishAfter);
-        QFETCH(int, sequence);
-        QFETCH(int, pausesWhenEnded);
-        for (const OnDeviceLost on_lost : {OnDeviceLost::End, OnDeviceLost::GoOn}) {
-            Bench b;
-            if (sequence != 0) b.start();
-            b.rig.talvo.vanishAfter(vanishAfter);
-            TimingOutcome outcome{};
-            if (sequence == 0)
-                outcome = StartTimingMode(b.rig.link, b.timing(), b.pacer, {}, on_lost);
-            if (sequence == 1)
-                outcome =
-                    LoadTimingData(b.rig.link, b.timing(), std::nullopt, b.pacer, {}, {}, on_lost);
-            if (sequence == 2)
-                outcome =
-                    WriteTimingParameter(b.rig.link, b.timing(), Parameter("hst"), 3, on_lost);
-            const auto pauses = std::count_if(b.log.begin(), b.log.end(),
-                                              [](const std::string& s) { return s[0] == 'w'; });
-            QCOMPARE(int(b.rig.talvo.commands().size()), vanishAfter);
-            if (on_lost == OnDeviceLost::End) {
-                QCOMPARE(outcome, TimingOutcome::DeviceLost);
-                QCOMPARE(int(pauses), pausesWhenEnded);
-            } else {
-                QCOMPARE(outcome, TimingOutcome::Done);
-            }
+        QTest::addColumn<OnDeviceLost>("onLost");
+        QTest::addColumn<int>("pausesWhenEnded");  // -1: it did not end
+        const struct {
+            const char* name;
+            Sequence sequence;
+            int vanish_after, pauses;
+        } rows[] = {{"read-back, at the mode report", Sequence::Start, 0, 0},
+                    {"read-back, at the third read", Sequence::Start, 4, 2},
+                    {"load, at the fifth group", Sequence::Load, 5, 4},
+                    {"write, at the group", Sequence::Write, 1, 0}};
+        for (const auto& row : rows) {
+            QTest::addRow("%s, ends", row.name)
+                << row.sequence << row.vanish_after << OnDeviceLost::End << row.pauses;
+            QTest::addRow("%s, goes on", row.name)
+                << row.sequence << row.vanish_after << OnDeviceLost::GoOn << -1;
         }
     }
+    void aVanishedDeviceEndsTheSequenceWhenAskedTo() {
+        QFETCH(Sequence, sequence);
+        QFETCH(int, vanishAfter);
+        QFETCH(OnDeviceLost, onLost);
+        QFETCH(int, pausesWhenEnded);
+        Fixture f;
+        if (sequence != Sequence::Start) f.start();
+        const int waits_before = f.pacer.waits();
+        f.talvo.vanishAfter(vanishAfter);
+        const TimingOutcome outcome = Run(f, sequence, f.frontEnd({}, onLost));
+        QCOMPARE(int(f.talvo.commands().size()), vanishAfter);
+        QCOMPARE(outcome.ending, pausesWhenEnded < 0 ? Ending::Done : Ending::DeviceLost);
+        if (pausesWhenEnded >= 0) QCOMPARE(f.pacer.waits() - waits_before, pausesWhenEnded);
+    }
 
-    // Three reads in a row that wait out their whole second: lost. This one
-    // takes three seconds of real waiting.
+    // Three reads in a row that wait out their whole second: silent.
     void aSilentDeviceEndsTheReadBackAfterThreeReads() {
-        Bench b;
-        b.rig.talvo.setSilent(true);
-        b.pacer.silence_expected = true;
-        QCOMPARE(StartTimingMode(b.rig.link, b.timing(), b.pacer, {}, OnDeviceLost::End),
-                 TimingOutcome::DeviceLost);
-        QCOMPARE(b.log, (std::vector<std::string>{"0F", "10", "w3", "10"}));
-        QCOMPARE(LeaveTimingMode(b.rig.link), TimingOutcome::DeviceLost);
+        Fixture f;
+        f.talvo.setSilent(true);
+        QCOMPARE(StartTimingMode(f.link, f.timing, f.frontEnd({}, OnDeviceLost::End)).ending,
+                 Ending::DeviceSilent);
+        QCOMPARE(f.talvo.clock.now() - f.since, 3 * kResponseWait + kTimingPauseTicks * kMainTick);
+        QCOMPARE(f.pacer.waits(), 1);
+        QCOMPARE(f.talvo.commands().size(), size_t(3));
+        QCOMPARE(LeaveTimingMode(f.link, OnDeviceLost::End).ending, Ending::DeviceSilent);
+    }
+
+    // While a ROM write holds the device every report would be dropped and
+    // every answer read as zeros: nothing is even tried.
+    void everySequenceRefusesWhileTheLinkIsHeld_data() {
+        QTest::addColumn<Sequence>("sequence");
+        QTest::newRow("read-back") << Sequence::Start;
+        QTest::newRow("write") << Sequence::Write;
+        QTest::newRow("load") << Sequence::Load;
+        QTest::newRow("leave") << Sequence::Leave;
+    }
+    void everySequenceRefusesWhileTheLinkIsHeld() {
+        QFETCH(Sequence, sequence);
+        Fixture f;
+        f.start();
+        const TimingState before = f.timing;
+        DeviceLink::Exclusive rom_write(f.link);
+        QCOMPARE(Run(f, sequence, f.frontEnd()).ending, Ending::DeviceBusy);
+        QCOMPARE(f.link.heldOffCount(), 0);
+        QCOMPARE(f.timing.timing_image, before.timing_image);
+        QCOMPARE(f.timing.timing_base, before.timing_base);
     }
 
     void saveWritesTheImageAndReportsAFailure() {
-        Bench b;
-        b.start();
+        Fixture f;
         QTemporaryDir dir;
+        f.timing.timing_image[10] = 0x2D;
         const QString path = dir.filePath(QStringLiteral("ombrix3_syc.bin"));
-        QCOMPARE(SaveTimingData(b.timing(), path), TimingOutcome::Done);
-        const QByteArray saved = ReadFile(path);
-        QCOMPARE(saved.size(), qsizetype(257));
-        QCOMPARE(uint8_t(saved[10]), b.timing().timing_image[10]);
-        QCOMPARE(SaveTimingData(b.timing(), dir.filePath(QStringLiteral("no/such.bin"))),
-                 TimingOutcome::FileError);
-        QVERIFY(b.rig.talvo.commands().empty());
+        QCOMPARE(SaveTimingData(f.timing, path).detail, TimingDetail::Ok);
+        QCOMPARE(uint8_t(ReadFile(path)[10]), uint8_t(0x2D));
+        QCOMPARE(SaveTimingData(f.timing, dir.filePath(QStringLiteral("no/such.bin"))).detail,
+                 TimingDetail::FileError);
+        QVERIFY(f.talvo.commands().empty());
     }
 };
 

@@ -7,10 +7,13 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "tests/support/rig.h"
 #include "timing/form6.h"
+#include "timing/timing_commands.h"
+#include "timing/timing_operations.h"
 
 namespace talvo::testing {
 
@@ -43,10 +46,23 @@ inline void BoundTimingSequences(Rig& rig) {
     };
 }
 
+// From now on the main window's ticks pass on the simulated device's clock,
+// made virtual: a pause costs no real time, and the time between two
+// reports shows the ticks waited. `after_tick`, if set, runs after each tick.
+inline void DriveTicksByDevice(Rig& rig, std::function<void()> after_tick = {}) {
+    rig.talvo.clock.makeVirtual();
+    rig.program.ticks.driveBy({[&rig, after_tick](std::chrono::milliseconds period) {
+                                   rig.talvo.clock.sleepFor(period);
+                                   if (after_tick) after_tick();
+                               },
+                               [&rig] { return rig.talvo.clock.now(); }});
+}
+
 // Opens the timing window through the main window's hidden button, with the
 // record of reports emptied first. Null if the window did not open.
 inline Form6* OpenTiming(Rig& rig) {
     rig.main();
+    DriveTicksByDevice(rig);
     rig.talvo.clearRecord();
     // Once per rig: every later report counts against the same bound.
     if (!rig.talvo.on_report) BoundTimingSequences(rig);
@@ -74,41 +90,19 @@ inline CommandArray GroupReport(uint8_t code, const TimingState& timing, int k) 
             image[size_t(k + 3)]};
 }
 
-// Counts the main window's 10 ms ticks and notes the count at every report, so
-// that the waits between reports can be checked without timing anything.
-class TickLog {
-  public:
-    explicit TickLog(Rig& rig) : rig_(rig) {
-        QObject::connect(rig.main().Timer1, &QTimer::timeout, &context_, [this] { ++ticks_; });
-        if (!rig.talvo.on_report) BoundTimingSequences(rig);
-        previous_ = rig.talvo.on_report;
-        rig.talvo.on_report = [this](const sim::RecordedReport& report) {
-            if (previous_) previous_(report);
-            seen_.push_back({report.command()[0], ticks_});
-        };
+// Fewest ticks of the main window between two consecutive reports of
+// `code`, on the device's clock; -1 if fewer than two were sent.
+inline int FewestTicksBetween(const Rig& rig, uint8_t code) {
+    int fewest = -1;
+    std::optional<sim::Clock::time_point> previous;
+    for (const sim::RecordedReport& report : rig.talvo.reports()) {
+        if (report.command()[0] != code) continue;
+        const int ticks = previous ? int((report.time - *previous) / kMainTick) : -1;
+        if (previous && (fewest < 0 || ticks < fewest)) fewest = ticks;
+        previous = report.time;
     }
-    ~TickLog() { rig_.talvo.on_report = previous_; }
-
-    // Fewest ticks between two consecutive reports of `code`; -1 if fewer
-    // than two were sent.
-    int fewestTicksBetween(uint8_t code) const {
-        int fewest = -1, previous = -1;
-        for (const auto& [sent_code, ticks] : seen_) {
-            if (sent_code != code) continue;
-            if (previous >= 0 && (fewest < 0 || ticks - previous < fewest))
-                fewest = ticks - previous;
-            previous = ticks;
-        }
-        return fewest;
-    }
-
-  private:
-    Rig& rig_;
-    std::function<void(const sim::RecordedReport&)> previous_;
-    QObject context_;
-    int ticks_ = 0;
-    std::vector<std::pair<uint8_t, int>> seen_;
-};
+    return fewest;
+}
 
 // Where a part of a scroll bar (arrow, track) lies, as the bar's style draws it.
 inline QPoint PartOf(const QScrollBar* bar, QStyle::SubControl part) {
