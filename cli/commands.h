@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 #include <variant>
 
 #include "cli/command_line.h"
@@ -53,6 +54,10 @@ Prepared FileError(const QString& text);
 // An input file that exists, is a regular file and can be read: its size;
 // else the file error that says why not.
 std::variant<qint64, Prepared> ReadableFileSize(const QString& path);
+// The file error for an output file that cannot be written where it is
+// named (found out before a device sequence spends its time); nullopt when
+// it can.
+std::optional<Prepared> UnwritableOutput(const QString& path);
 
 // Runs the whole tool: parses, prepares, opens the device and runs the
 // command. Returns the exit status.
