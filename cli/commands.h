@@ -12,6 +12,7 @@
 #include "cli/exit_codes.h"
 #include "cli/interrupts.h"
 #include "cli/session.h"
+#include "rom/rom_write.h"
 
 namespace talvo::cli {
 
@@ -44,6 +45,11 @@ Prepared PrepareSlot(const QStringList& words);
 Prepared PrepareCapture(const QStringList& words, const QString& output);
 Prepared PrepareTiming(const QStringList& words);
 Prepared PrepareRom(const QStringList& words);
+
+// What talvo4ctl says of a ROM write of `path` that ran, `verdict` being the
+// operation's last status text; returns the exit status.
+int ReportRomWrite(const Outcome<RomWriteDetail>& outcome, const QString& verdict,
+                   const QString& path, const DeviceLink& link, Console& console);
 
 // Why the link gave up on the device, for "... after <how far>".
 QString LostDeviceText(const DeviceLink& link);

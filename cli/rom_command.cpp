@@ -41,6 +41,39 @@ QString HowFar(const RomWriteDetail& detail) {
     return QStringLiteral("after the verdict");
 }
 
+int ReportVerdict(const RomWriteDetail& detail, const QString& verdict, const QString& path,
+                  Console& console) {
+    switch (detail.result) {
+        case RomWriteResult::SumsMatch:
+            console.out(verdict);
+            console.note(QStringLiteral("written and verified: the sums match (%1)")
+                             .arg(Hex4(detail.device_sum)));
+            return kExitDone;
+        case RomWriteResult::SumsDiffer:
+            console.out(verdict);
+            console.error(QStringLiteral("talvo4ctl: the ROM's sum %1 differs from the "
+                                         "file's sum %2: the write failed")
+                              .arg(Hex4(detail.device_sum), Hex4(detail.file_sum)));
+            return kExitFailed;
+        case RomWriteResult::NoChecksumAnswer:
+            console.error(QStringLiteral("talvo4ctl: every byte was sent, but the device "
+                                         "never reported its checksum ready (%1)")
+                              .arg(rom_texts::kNoChecksum));
+            return kExitFailed;
+        case RomWriteResult::EmptyFile:
+            console.error(QStringLiteral("talvo4ctl: %1 is empty; nothing was sent").arg(path));
+            return kExitUsage;
+        case RomWriteResult::UnreadableFile:
+            break;
+    }
+    console.error(QStringLiteral("talvo4ctl: %1 could not be read %2")
+                      .arg(path, detail.phase == RomWritePhase::FileCheck
+                                     ? QStringLiteral("; nothing was sent")
+                                     : QStringLiteral("again to verify it (") + HowFar(detail) +
+                                           QLatin1Char(')')));
+    return kExitUsage;
+}
+
 class RomWriteCommand : public Command {
   public:
     explicit RomWriteCommand(QString path) : path_(std::move(path)) {}
@@ -84,71 +117,39 @@ class RomWriteCommand : public Command {
             WriteRom(session.link(), kRomAddress, path_, {pacer, {}, OnDeviceLost::End}, observer,
                      {.keep_awake_as = QStringLiteral("talvo4ctl")});
         if (outcome.detail.phase != RomWritePhase::FileCheck) progress.finish();
-        return report(outcome, verdict, session.link(), console);
+        return ReportRomWrite(outcome, verdict, path_, session.link(), console);
     }
 
   private:
-    int report(const Outcome<RomWriteDetail>& outcome, const QString& verdict,
-               const DeviceLink& link, Console& console) const {
-        const RomWriteDetail& detail = outcome.detail;
-        switch (outcome.ending) {
-            case Ending::Done:
-                return reportVerdict(detail, verdict, console);
-            case Ending::FrontEndGone:
-                console.error(QStringLiteral("talvo4ctl: ROM write aborted by a second Ctrl+C %1")
-                                  .arg(HowFar(detail)));
-                return kExitInterrupted;
-            case Ending::DeviceBusy:
-            case Ending::Stopped:  // neither comes to a write that holds its own link
-                break;
-            case Ending::DeviceLost:
-            case Ending::DeviceSilent:
-                console.error(
-                    QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), HowFar(detail)));
-                return kExitDeviceLost;
-        }
-        console.error(QStringLiteral("talvo4ctl: the ROM write did not run"));
-        return kExitFailed;
-    }
-
-    int reportVerdict(const RomWriteDetail& detail, const QString& verdict,
-                      Console& console) const {
-        switch (detail.result) {
-            case RomWriteResult::SumsMatch:
-                console.out(verdict);
-                console.note(QStringLiteral("written and verified: the sums match (%1)")
-                                 .arg(Hex4(detail.device_sum)));
-                return kExitDone;
-            case RomWriteResult::SumsDiffer:
-                console.out(verdict);
-                console.error(QStringLiteral("talvo4ctl: the ROM's sum %1 differs from the "
-                                             "file's sum %2: the write failed")
-                                  .arg(Hex4(detail.device_sum), Hex4(detail.file_sum)));
-                return kExitFailed;
-            case RomWriteResult::NoChecksumAnswer:
-                console.error(QStringLiteral("talvo4ctl: every byte was sent, but the device "
-                                             "never reported its checksum ready (%1)")
-                                  .arg(rom_texts::kNoChecksum));
-                return kExitFailed;
-            case RomWriteResult::EmptyFile:
-                console.error(
-                    QStringLiteral("talvo4ctl: %1 is empty; nothing was sent").arg(path_));
-                return kExitUsage;
-            case RomWriteResult::UnreadableFile:
-                break;
-        }
-        console.error(QStringLiteral("talvo4ctl: %1 could not be read %2")
-                          .arg(path_, detail.phase == RomWritePhase::FileCheck
-                                          ? QStringLiteral("; nothing was sent")
-                                          : QStringLiteral("again to verify it (") +
-                                                HowFar(detail) + QLatin1Char(')')));
-        return kExitUsage;
-    }
-
     QString path_;
 };
 
 }  // namespace
+
+int ReportRomWrite(const Outcome<RomWriteDetail>& outcome, const QString& verdict,
+                   const QString& path, const DeviceLink& link, Console& console) {
+    const RomWriteDetail& detail = outcome.detail;
+    switch (outcome.ending) {
+        case Ending::Done:
+            return ReportVerdict(detail, verdict, path, console);
+        case Ending::FrontEndGone:
+            console.error(QStringLiteral("talvo4ctl: ROM write aborted by a second Ctrl+C %1")
+                              .arg(HowFar(detail)));
+            return kExitInterrupted;
+        case Ending::DeviceLost:
+        case Ending::DeviceSilent:
+            console.error(
+                QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), HowFar(detail)));
+            return kExitDeviceLost;
+        case Ending::DeviceBusy:
+        case Ending::Stopped:
+            break;
+    }
+    // Neither comes to the tool's write: it holds the link alone and takes
+    // no stop request.
+    console.error(QStringLiteral("talvo4ctl: the ROM write did not run"));
+    return kExitFailed;
+}
 
 Prepared PrepareRom(const QStringList& words) {
     if (words.size() != 2 || words[0] != QLatin1String("write"))
