@@ -80,41 +80,14 @@ class RomWriteTest : public QObject {
         LoggedPacer pacer(rig);
         const Outcome<RomWriteDetail> outcome = Write(rig, ImageFile(dir, file), pacer);
 
-        const QStringList expected{"04",
-                                   "w2",
-                                   "R",
-                                   "w2",  // one sector erase
-                                   "=Download",
-                                   "p",
-                                   "01",  // write start
-                                   "0/16",
-                                   "=0byte",
-                                   "p",
-                                   "d",
-                                   "8/16",
-                                   "=8byte",
-                                   "p",
-                                   "d",
-                                   "16/16",  // data
-                                   "w2",
-                                   "R",
-                                   "w2",
-                                   "=Download End",  // end of the transfer
-                                   "=check sum start",
-                                   "p",
-                                   "06",  // checksum request
-                                   "w2",
-                                   "00",
-                                   "R",
-                                   "w2",
-                                   "00",
-                                   "R",
-                                   "w2",
-                                   "00",
-                                   "R",  // polls
-                                   "w2",
-                                   QLatin1Char('=') + rom_texts::VerdictText(Sum(file), Sum(file)),
-                                   "p"};
+        // One sector erase; the write start; the data; the end of the
+        // transfer; the checksum request; the polls; the verdict.
+        const QStringList expected =
+            QStringLiteral(
+                "04|w2|R|w2|=Download|p|01|0/16|=0byte|p|d|8/16|=8byte|p|d|16/16|"
+                "w2|R|w2|=Download End|=check sum start|p|06|w2|00|R|w2|00|R|w2|00|R|w2")
+                .split(QLatin1Char('|')) +
+            QStringList{QLatin1Char('=') + rom_texts::VerdictText(Sum(file), Sum(file)), "p"};
         QCOMPARE(rig.log, expected);
         QVERIFY(outcome.done());
         const RomWriteDetail& detail = outcome.detail;
