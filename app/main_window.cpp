@@ -15,6 +15,7 @@
 #include "packaging/udev_rule.h"
 #include "remote/form2.h"
 #include "rom/download.h"
+#include "rom/rom_plan.h"
 #include "timing/form6.h"
 
 namespace talvo {
@@ -156,7 +157,7 @@ Form6* MainWindow::timingWindow() const {
 }
 
 void MainWindow::Command10_Click() {
-    program_.rom_address = 0xE8000;
+    program_.rom_address = kRomAddress;
     download();
 }
 

@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 
 #include "cli/simulation.h"
+#include "rom/rom_plan.h"
+#include "rom/rom_texts.h"
 
 #ifndef TALVO_VERSION
 #define TALVO_VERSION "unknown"
@@ -31,7 +33,10 @@ QString HelpText() {
                "  timing save FILE          save the timing data (257 bytes) read from the device\n"
                "  timing load FILE          write a timing data file to the device\n"
                "  timing set NAME=VALUE...  change timing parameters (h2pos=300 ...)\n"
-               "  rom write FILE            write FILE into the ROM at 0xE8000 and verify its\n"
+               "  rom write FILE            write FILE into the ROM at ") +
+           RomAddressText() +
+           QStringLiteral(
+               " and verify its\n"
                "                            checksum (the first 1 MiB of FILE)\n"
                "\n"
                "Options:\n"
@@ -64,6 +69,8 @@ QString HelpText() {
                "  --simulate-fault FAULT    make the simulated device misbehave (repeatable):\n") +
            Simulation::FaultHelp();
 }
+
+QString RomAddressText() { return QStringLiteral("0x") + rom_texts::Hex(kRomAddress); }
 
 QString VersionText() { return QStringLiteral("talvo4ctl " TALVO_VERSION); }
 

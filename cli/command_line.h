@@ -29,5 +29,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments);
 
 QString HelpText();
 QString VersionText();
+// The one ROM address the tool writes to, as it names it ("0xE8000").
+QString RomAddressText();
 
 }  // namespace talvo::cli

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 #include <variant>
 
 #include "cli/command_line.h"
@@ -11,6 +12,7 @@
 #include "cli/exit_codes.h"
 #include "cli/interrupts.h"
 #include "cli/session.h"
+#include "rom/rom_write.h"
 
 namespace talvo::cli {
 
@@ -44,6 +46,11 @@ Prepared PrepareCapture(const QStringList& words, const QString& output);
 Prepared PrepareTiming(const QStringList& words);
 Prepared PrepareRom(const QStringList& words);
 
+// What talvo4ctl says of a ROM write of `path` that ran, `verdict` being the
+// operation's last status text; returns the exit status.
+int ReportRomWrite(const Outcome<RomWriteDetail>& outcome, const QString& verdict,
+                   const QString& path, const DeviceLink& link, Console& console);
+
 // Why the link gave up on the device, for "... after <how far>".
 QString LostDeviceText(const DeviceLink& link);
 
@@ -53,6 +60,10 @@ Prepared FileError(const QString& text);
 // An input file that exists, is a regular file and can be read: its size;
 // else the file error that says why not.
 std::variant<qint64, Prepared> ReadableFileSize(const QString& path);
+// The file error for an output file that cannot be written where it is
+// named (found out before a device sequence spends its time); nullopt when
+// it can.
+std::optional<Prepared> UnwritableOutput(const QString& path);
 
 // Runs the whole tool: parses, prepares, opens the device and runs the
 // command. Returns the exit status.

@@ -10,9 +10,7 @@ class ListCommand : public Command {
     int run(Session& session, Context& context) override {
         const auto listed = session.list();
         if (listed.empty()) {
-            context.console.error(
-                QStringLiteral("talvo4ctl: no TALVO-4 found (no HID interface with vendor "
-                               "0x17A7, product 0x0002). Is it plugged in?"));
+            context.console.error(Session::NoDeviceText());
             return kExitNoDevice;
         }
         bool any_usable = false;

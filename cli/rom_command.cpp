@@ -1,22 +1,77 @@
 #include <QFile>
 #include <QFileInfo>
-#include <optional>
 
 #include "cli/commands.h"
 #include "cli/progress.h"
 #include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
 #include "rom/rom_write.h"
-#include "rom/sleep_inhibitor.h"
 
 namespace talvo::cli {
 namespace {
 
-// The only address offered: another could overwrite what the device runs.
-constexpr int32_t kRomAddress = 0xE8000;
-
 QString Hex4(uint16_t sum) {
     return QStringLiteral("0x") + QStringLiteral("%1").arg(sum, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+// How far a write that did not end with its verdict got, for "... <how far>".
+QString HowFar(const RomWriteDetail& detail) {
+    switch (detail.phase) {
+        case RomWritePhase::FileCheck:
+            return QStringLiteral("before anything was sent");
+        case RomWritePhase::Erase:
+            return QStringLiteral(
+                       "while erasing: nothing was written, but the ROM area at %1 may be partly "
+                       "erased")
+                .arg(RomAddressText());
+        case RomWritePhase::Transfer:
+            return QStringLiteral("after %1 of %2 bytes: the ROM area at %3 is incomplete")
+                .arg(detail.bytes_sent)
+                .arg(detail.transfer_length)
+                .arg(RomAddressText());
+        case RomWritePhase::TransferEnd:
+        case RomWritePhase::Verify:
+            return QStringLiteral(
+                       "after all %1 bytes were sent, before the checksum was compared: the "
+                       "write is not verified")
+                .arg(detail.transfer_length);
+        case RomWritePhase::Done:
+            break;
+    }
+    return QStringLiteral("after the verdict");
+}
+
+int ReportVerdict(const RomWriteDetail& detail, const QString& verdict, const QString& path,
+                  Console& console) {
+    switch (detail.result) {
+        case RomWriteResult::SumsMatch:
+            console.out(verdict);
+            console.note(QStringLiteral("written and verified: the sums match (%1)")
+                             .arg(Hex4(detail.device_sum)));
+            return kExitDone;
+        case RomWriteResult::SumsDiffer:
+            console.out(verdict);
+            console.error(QStringLiteral("talvo4ctl: the ROM's sum %1 differs from the "
+                                         "file's sum %2: the write failed")
+                              .arg(Hex4(detail.device_sum), Hex4(detail.file_sum)));
+            return kExitFailed;
+        case RomWriteResult::NoChecksumAnswer:
+            console.error(QStringLiteral("talvo4ctl: every byte was sent, but the device "
+                                         "never reported its checksum ready (%1)")
+                              .arg(rom_texts::kNoChecksum));
+            return kExitFailed;
+        case RomWriteResult::EmptyFile:
+            console.error(QStringLiteral("talvo4ctl: %1 is empty; nothing was sent").arg(path));
+            return kExitUsage;
+        case RomWriteResult::UnreadableFile:
+            break;
+    }
+    console.error(QStringLiteral("talvo4ctl: %1 could not be read %2")
+                      .arg(path, detail.phase == RomWritePhase::FileCheck
+                                     ? QStringLiteral("; nothing was sent")
+                                     : QStringLiteral("again to verify it (") + HowFar(detail) +
+                                           QLatin1Char(')')));
+    return kExitUsage;
 }
 
 class RomWriteCommand : public Command {
@@ -25,120 +80,76 @@ class RomWriteCommand : public Command {
 
     int run(Session& session, Context& context) override {
         Console& console = context.console;
-        DeviceLink& link = session.link();
-        const rom::WritePlan plan = rom::PlanWrite(QFileInfo(path_).size());
-        console.note(QStringLiteral("writing %1 bytes of %2 into the ROM at 0x%3 (%4 block and %5 "
+        const WritePlan plan = PlanWrite(QFileInfo(path_).size());
+        console.note(QStringLiteral("writing %1 bytes of %2 into the ROM at %3 (%4 block and %5 "
                                     "sector erases first)")
                          .arg(plan.transfer_length)
                          .arg(path_)
-                         .arg(QString::number(kRomAddress, 16).toUpper())
+                         .arg(RomAddressText())
                          .arg(plan.blocks)
                          .arg(plan.sectors));
 
         Progress progress(console, Progress::StyleFor(console), QStringLiteral("ROM write"),
                           Progress::Unit::Bytes);
         QString verdict;
-        rom::RomWriteObserver observer;
+        RomWriteObserver observer;
         observer.status = [&verdict](const QString& text) { verdict = text; };
         observer.progress = [&progress](int64_t sent, int64_t total) {
             progress.update(sent, total);
         };
+        observer.no_sleep_lock = [&console](const QString& why) {
+            console.error(QStringLiteral("talvo4ctl: cannot keep the machine awake during the "
+                                         "write (%1); going on without")
+                              .arg(why));
+        };
+        // The write takes no stop request: a first Ctrl+C is only answered.
         bool first_press_said = false;
-        const auto on_pass = [&] {
+        SleepingPacer pacer = context.interrupts.pacer(kMainTick, [&] {
             if (first_press_said || context.interrupts.presses() == 0) return;
             first_press_said = true;
             progress.clearLine();
             console.error(QStringLiteral(
                 "talvo4ctl: Ctrl+C: the ROM write goes on, since the device expects all of its "
                 "data. Press Ctrl+C again to abort it; the ROM area then stays incomplete."));
-        };
-        SleepingPacer pacer(
-            kMainTick, [&] { return context.interrupts.presses() > 1; }, on_pass);
-        rom::RomWriteOptions options;
-        options.end_when_device_lost = true;
+        });
 
-        // A machine that suspends in the middle leaves the ROM area half
-        // written: keep it awake from the first erase to the verdict.
-        std::optional<rom::SleepInhibitor> no_sleep(std::in_place, QStringLiteral("talvo4ctl"));
-        if (!no_sleep->held())
-            console.error(QStringLiteral("talvo4ctl: cannot keep the machine awake during the "
-                                         "write (%1); going on without")
-                              .arg(no_sleep->failure()));
-        const rom::RomWriteOutcome outcome =
-            rom::WriteRom(link, kRomAddress, path_, pacer, observer, options);
-        no_sleep.reset();
-        if (outcome.phase != rom::RomWritePhase::FileCheck) progress.finish();
-        const QString how_far = HowFar(outcome);
-        switch (outcome.result) {
-            case rom::RomWriteResult::SumsMatch:
-                console.out(verdict);
-                console.note(QStringLiteral("written and verified: the sums match (%1)")
-                                 .arg(Hex4(outcome.device_sum)));
-                return kExitDone;
-            case rom::RomWriteResult::SumsDiffer:
-                console.out(verdict);
-                console.error(QStringLiteral("talvo4ctl: the ROM's sum %1 differs from the "
-                                             "file's sum %2: the write failed")
-                                  .arg(Hex4(outcome.device_sum), Hex4(outcome.file_sum)));
-                return kExitFailed;
-            case rom::RomWriteResult::NoChecksumAnswer:
-                console.error(QStringLiteral("talvo4ctl: every byte was sent, but the device "
-                                             "never reported its checksum ready (%1)")
-                                  .arg(rom::texts::kNoChecksum));
-                return kExitFailed;
-            case rom::RomWriteResult::EmptyFile:
-                console.error(
-                    QStringLiteral("talvo4ctl: %1 is empty; nothing was sent").arg(path_));
-                return kExitUsage;
-            case rom::RomWriteResult::UnreadableFile:
-                console.error(QStringLiteral("talvo4ctl: %1 could not be read %2")
-                                  .arg(path_, outcome.phase == rom::RomWritePhase::FileCheck
-                                                  ? QStringLiteral("; nothing was sent")
-                                                  : QStringLiteral("again to verify it (") +
-                                                        how_far + QLatin1Char(')')));
-                return kExitUsage;
-            case rom::RomWriteResult::Aborted:
-                console.error(QStringLiteral("talvo4ctl: ROM write aborted by a second Ctrl+C %1")
-                                  .arg(how_far));
-                return kExitInterrupted;
-            case rom::RomWriteResult::DeviceLost:
-                break;
-        }
-        console.error(QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), how_far));
-        return kExitDeviceLost;
+        const Outcome<RomWriteDetail> outcome =
+            WriteRom(session.link(), kRomAddress, path_, {pacer, {}, OnDeviceLost::End}, observer,
+                     {.keep_awake_as = QStringLiteral("talvo4ctl")});
+        if (outcome.detail.phase != RomWritePhase::FileCheck) progress.finish();
+        return ReportRomWrite(outcome, verdict, path_, session.link(), console);
     }
 
   private:
-    static QString HowFar(const rom::RomWriteOutcome& outcome) {
-        switch (outcome.phase) {
-            case rom::RomWritePhase::FileCheck:
-                return QStringLiteral("before anything was sent");
-            case rom::RomWritePhase::Erase:
-                return QStringLiteral(
-                    "while erasing: nothing was written, but the ROM area at "
-                    "0xE8000 may be partly erased");
-            case rom::RomWritePhase::Transfer:
-                return QStringLiteral(
-                           "after %1 of %2 bytes: the ROM area at 0xE8000 is "
-                           "incomplete")
-                    .arg(outcome.bytes_sent)
-                    .arg(outcome.transfer_length);
-            case rom::RomWritePhase::TransferEnd:
-            case rom::RomWritePhase::Verify:
-                return QStringLiteral(
-                           "after all %1 bytes were sent, before the checksum was "
-                           "compared: the write is not verified")
-                    .arg(outcome.transfer_length);
-            case rom::RomWritePhase::Done:
-                break;
-        }
-        return QStringLiteral("after the verdict");
-    }
-
     QString path_;
 };
 
 }  // namespace
+
+int ReportRomWrite(const Outcome<RomWriteDetail>& outcome, const QString& verdict,
+                   const QString& path, const DeviceLink& link, Console& console) {
+    const RomWriteDetail& detail = outcome.detail;
+    switch (outcome.ending) {
+        case Ending::Done:
+            return ReportVerdict(detail, verdict, path, console);
+        case Ending::FrontEndGone:
+            console.error(QStringLiteral("talvo4ctl: ROM write aborted by a second Ctrl+C %1")
+                              .arg(HowFar(detail)));
+            return kExitInterrupted;
+        case Ending::DeviceLost:
+        case Ending::DeviceSilent:
+            console.error(
+                QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), HowFar(detail)));
+            return kExitDeviceLost;
+        case Ending::DeviceBusy:
+        case Ending::Stopped:
+            break;
+    }
+    // Neither comes to the tool's write: it holds the link alone and takes
+    // no stop request.
+    console.error(QStringLiteral("talvo4ctl: the ROM write did not run"));
+    return kExitFailed;
+}
 
 Prepared PrepareRom(const QStringList& words) {
     if (words.size() != 2 || words[0] != QLatin1String("write"))

@@ -103,19 +103,27 @@ QString Session::PermissionAdvice(const QString& path) {
                "talvo4ctl: the TALVO-4 at %1 is present, but this user may not open it.\n"
                "The udev rule %2 grants access to the user at the seat. Install it and "
                "apply it to the devices present now:\n"
-               "  echo '%3' | sudo tee %4 >/dev/null\n"
-               "  sudo udevadm control --reload-rules && sudo udevadm trigger "
-               "--subsystem-match=hidraw")
-        .arg(path, QLatin1String(kUdevRuleName), QLatin1String(kUdevRule),
-             QLatin1String(kUdevRulePath));
+               "  %3\n"
+               "  %4")
+        .arg(path, QLatin1String(kUdevRuleName), QString::fromStdString(UdevRuleWriteCommand()),
+             QLatin1String(kUdevRuleApplyCommand));
+}
+
+QString Session::NoDeviceText() {
+    return QStringLiteral(
+        "talvo4ctl: no TALVO-4 found (no HID interface with vendor 0x17A7, product 0x0002). "
+        "Is it plugged in?");
 }
 
 bool Session::connect() {
     if (link_->FindDevice()) {
-        // A command needs the report ID and eight command bytes out, and at
-        // least one byte of answer in; anything less is no TALVO-4 we know.
+        // A command needs the report ID and its eight bytes out (the link
+        // sends no command cut short), and at least one byte of answer in;
+        // anything less is no TALVO-4 we know.
         const HidCaps& caps = link_->DeviceCapabilities;
-        if (caps.OutputReportByteLength >= 9 && caps.InputReportByteLength >= 2) return true;
+        if (caps.OutputReportByteLength >= 1 + CommandArray{}.size() &&
+            caps.InputReportByteLength >= 2)
+            return true;
         console_.error(QStringLiteral("talvo4ctl: the TALVO-4 at %1 reports report lengths no "
                                       "command fits in (input %2, output %3 bytes)")
                            .arg(QString::fromStdString(link_->DevicePath))
@@ -126,9 +134,7 @@ bool Session::connect() {
     const auto listed = list();
     if (listed.empty()) {
         if (choice_.path.isEmpty())
-            console_.error(QStringLiteral(
-                "talvo4ctl: no TALVO-4 found (no HID interface with vendor 0x17A7, product "
-                "0x0002). Is it plugged in?"));
+            console_.error(NoDeviceText());
         else
             console_.error(QStringLiteral("talvo4ctl: %1 is not a TALVO-4 interface that is "
                                           "present now (see talvo4ctl list)")

@@ -41,6 +41,8 @@ class Session {
     // The advice for an interface this user may not open.
     static QString PermissionAdvice(const QString& path);
     static QString RefusalText(OpenRefusal refusal);
+    // No TALVO-4 interface at all.
+    static QString NoDeviceText();
 
   private:
     Session(const DeviceChoice& choice, Console& console);

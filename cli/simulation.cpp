@@ -23,20 +23,96 @@ std::optional<OpenRefusal> RefusalNamed(const QString& name) {
     return std::nullopt;
 }
 
+// Each fault: its name, the value it takes (empty: none), what it does
+// (continued lines already indented), and how it is applied; false for a
+// value it cannot take.
+struct Fault {
+    const char* name;
+    const char* value;
+    const char* help;
+    bool (*apply)(Simulation& simulation, const QString& value);
+};
+
+std::optional<long long> Count(const QString& value) { return Number(value, 0, 1'000'000'000); }
+
+const Fault kFaults[] = {
+    {"vanish-after", "N", "the device is gone after N more reports",
+     [](Simulation& s, const QString& value) {
+         const auto n = Count(value);
+         if (n) s.talvo().vanishAfter(int(*n));
+         return n.has_value();
+     }},
+    {"silent-after", "N", "the device answers nothing after N more reports",
+     [](Simulation& s, const QString& value) {
+         const auto n = Count(value);
+         if (n) s.talvo().silentAfter(int(*n));
+         return n.has_value();
+     }},
+    {"answer-delay", "MS", "every answer comes MS milliseconds late",
+     [](Simulation& s, const QString& value) {
+         const auto n = Number(value, 0, 10'000);
+         if (n) s.talvo().setAnswerDelay(std::chrono::milliseconds(*n));
+         return n.has_value();
+     }},
+    {"fpga", "N", "the picture information reports FPGA selection N",
+     [](Simulation& s, const QString& value) {
+         const auto n = Number(value, 0, 255);
+         if (n) s.talvo().capture.fpga_selection = uint8_t(*n);
+         return n.has_value();
+     }},
+    {"size", "WxH", "the picture information reports W x H pixels",
+     [](Simulation& s, const QString& value) {
+         const QStringList sides = value.split(QLatin1Char('x'));
+         const auto width = sides.size() == 2 ? Number(sides[0], 0, 65535) : std::nullopt;
+         const auto height = sides.size() == 2 ? Number(sides[1], 0, 65535) : std::nullopt;
+         if (!width || !height) return false;
+         s.talvo().capture.width = uint16_t(*width);
+         s.talvo().capture.height = uint16_t(*height);
+         return true;
+     }},
+    {"bad-rom-cell", "ADDR", "the ROM byte at ADDR does not take its write",
+     [](Simulation& s, const QString& value) {
+         const auto n = Number(value, 0, sim::RomModel::kSize - 1);
+         if (n) s.talvo().rom.failWriteAt(uint32_t(*n));
+         return n.has_value();
+     }},
+    {"checksum-never-ready", "", "the ROM never reports its checksum ready",
+     [](Simulation& s, const QString&) {
+         s.talvo().rom.setPollsBeforeReady(std::nullopt);
+         return true;
+     }},
+    {"timing-base", "N", "timing mode reports register base N",
+     [](Simulation& s, const QString& value) {
+         const auto n = Number(value, 0, 255);
+         if (n) s.talvo().timing.setBase(uint8_t(*n));
+         return n.has_value();
+     }},
+    {"refuse", "REASON",
+     "the device cannot be opened: no-permission, busy,\n"
+     "                        gone or other",
+     [](Simulation& s, const QString& value) {
+         const auto reason = RefusalNamed(value);
+         if (reason) s.refuseOpen(*reason);
+         return reason.has_value();
+     }},
+};
+
+const Fault* FaultNamed(const QString& name) {
+    for (const Fault& fault : kFaults)
+        if (name == QLatin1String(fault.name)) return &fault;
+    return nullptr;
+}
+
 }  // namespace
 
 QString Simulation::FaultHelp() {
-    return QStringLiteral(
-        "  vanish-after:N        the device is gone after N more reports\n"
-        "  silent-after:N        the device answers nothing after N more reports\n"
-        "  answer-delay:MS       every answer comes MS milliseconds late\n"
-        "  fpga:N                the picture information reports FPGA selection N\n"
-        "  size:WxH              the picture information reports W x H pixels\n"
-        "  bad-rom-cell:ADDR     the ROM byte at ADDR does not take its write\n"
-        "  checksum-never-ready  the ROM never reports its checksum ready\n"
-        "  timing-base:N         timing mode reports register base N\n"
-        "  refuse:REASON         the device cannot be opened: no-permission, busy,\n"
-        "                        gone or other\n");
+    QString help;
+    for (const Fault& fault : kFaults) {
+        QString usage = QLatin1String(fault.name);
+        if (*fault.value) usage += QLatin1Char(':') + QLatin1String(fault.value);
+        help += QStringLiteral("  %1%2\n").arg(usage.leftJustified(22), QLatin1String(fault.help));
+    }
+    return help;
 }
 
 std::unique_ptr<Simulation> Simulation::Create(const QStringList& faults, QString& error) {
@@ -47,67 +123,26 @@ std::unique_ptr<Simulation> Simulation::Create(const QStringList& faults, QStrin
     return simulation;
 }
 
+void Simulation::refuseOpen(OpenRefusal refusal) {
+    interface_.refuses_open = true;
+    interface_.refusal = refusal;
+}
+
 bool Simulation::apply(const QString& fault, QString& error) {
     const qsizetype colon = fault.indexOf(QLatin1Char(':'));
     const QString name = colon < 0 ? fault : fault.left(colon);
     const QString value = colon < 0 ? QString() : fault.mid(colon + 1);
-    const auto count = [&] { return Number(value, 0, 1'000'000'000); };
-    bool ok = true;
-    if (name == QLatin1String("vanish-after")) {
-        if (const auto n = count())
-            talvo_.vanishAfter(int(*n));
-        else
-            ok = false;
-    } else if (name == QLatin1String("silent-after")) {
-        if (const auto n = count())
-            talvo_.silentAfter(int(*n));
-        else
-            ok = false;
-    } else if (name == QLatin1String("answer-delay")) {
-        if (const auto n = Number(value, 0, 10'000))
-            talvo_.setAnswerDelay(std::chrono::milliseconds(*n));
-        else
-            ok = false;
-    } else if (name == QLatin1String("fpga")) {
-        if (const auto n = Number(value, 0, 255))
-            talvo_.capture.fpga_selection = uint8_t(*n);
-        else
-            ok = false;
-    } else if (name == QLatin1String("size")) {
-        const QStringList sides = value.split(QLatin1Char('x'));
-        const auto width = sides.size() == 2 ? Number(sides[0], 0, 65535) : std::nullopt;
-        const auto height = sides.size() == 2 ? Number(sides[1], 0, 65535) : std::nullopt;
-        ok = width && height;
-        if (ok) {
-            talvo_.capture.width = uint16_t(*width);
-            talvo_.capture.height = uint16_t(*height);
-        }
-    } else if (name == QLatin1String("bad-rom-cell")) {
-        if (const auto n = Number(value, 0, sim::RomModel::kSize - 1))
-            talvo_.rom.failWriteAt(uint32_t(*n));
-        else
-            ok = false;
-    } else if (name == QLatin1String("checksum-never-ready") && value.isEmpty()) {
-        talvo_.rom.setPollsBeforeReady(std::nullopt);
-    } else if (name == QLatin1String("timing-base")) {
-        if (const auto n = Number(value, 0, 255))
-            talvo_.timing.setBase(uint8_t(*n));
-        else
-            ok = false;
-    } else if (name == QLatin1String("refuse")) {
-        if (const auto reason = RefusalNamed(value)) {
-            interface_.refuses_open = true;
-            interface_.refusal = *reason;
-        } else {
-            ok = false;
-        }
-    } else {
+    const Fault* known = FaultNamed(name);
+    // A fault that takes no value is no fault we know with one.
+    if (known && *known->value == '\0' && !value.isEmpty()) known = nullptr;
+    if (!known) {
         error = QStringLiteral("unknown simulated fault \"%1\"; known faults:\n%2")
                     .arg(fault, FaultHelp());
         return false;
     }
-    if (!ok) error = QStringLiteral("bad value in simulated fault \"%1\"").arg(fault);
-    return ok;
+    if (known->apply(*this, value)) return true;
+    error = QStringLiteral("bad value in simulated fault \"%1\"").arg(fault);
+    return false;
 }
 
 }  // namespace talvo::cli

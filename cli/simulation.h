@@ -22,6 +22,8 @@ class Simulation {
 
     sim::SimPlatform& platform() { return platform_; }
     sim::TalvoModel& talvo() { return talvo_; }
+    // The simulated TALVO-4 is listed, but cannot be opened.
+    void refuseOpen(OpenRefusal refusal);
 
     // One line per fault, for --help.
     static QString FaultHelp();

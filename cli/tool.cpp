@@ -19,6 +19,14 @@ std::variant<qint64, Prepared> ReadableFileSize(const QString& path) {
     return readable.size();
 }
 
+std::optional<Prepared> UnwritableOutput(const QString& path) {
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    if (file.isDir() || !folder.isDir() || !folder.isWritable())
+        return FileError(QStringLiteral("%1: cannot write a file there").arg(path));
+    return std::nullopt;
+}
+
 QString LostDeviceText(const DeviceLink& link) {
     const auto& health = link.health();
     if (health.failed_writes_in_a_row > 0 || health.failed_reads_in_a_row > 0)

@@ -17,9 +17,7 @@
 
 namespace {
 
-using namespace talvo::rom;
-
-constexpr int32_t kRomAddress = 0xE8000;
+using namespace talvo;
 
 void Check(bool holds) {
     if (!holds) std::abort();
@@ -66,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     RomFile file;
-    Check(file.open(talvo::fuzz::WriteFuzzFile(content, file_length)));
+    Check(file.open(fuzz::WriteFuzzFile(content, file_length)));
     Check(file.length() == file_length);
     const WritePlan plan = PlanWrite(file.length());
     CheckPlan(plan, file_length);
@@ -76,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int64_t i = 0; i < summed; ++i) expected = (expected + content[size_t(i)]) & 0xFFFF;
     Check(SumReports(file, plan.dataReports()) == expected);
     // Past the file, every report is zeros.
-    Check(file.next() == ReportData{} || file_length > plan.transfer_length);
+    Check(file.next() == RomReportData{} || file_length > plan.transfer_length);
     file.close();
     return 0;
 }

@@ -25,10 +25,8 @@
 namespace {
 
 using namespace talvo;
-using namespace talvo::rom;
 using fuzz::Check;
 
-constexpr int32_t kRomAddress = 0xE8000;
 // A poll every two 10 ms ticks at the most.
 constexpr int kMostPolls = int(kChecksumWait / (2 * kMainTick)) + 1;
 
@@ -71,17 +69,18 @@ std::vector<Step> ExpectedSteps(const std::vector<uint8_t>& file) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const std::vector<uint8_t> file = FileBytes(data[0]);
-    RomWriteOptions options;
-    options.end_when_device_lost = (data[1] & 1) != 0;
+    const OnDeviceLost on_lost = (data[1] & 1) != 0 ? OnDeviceLost::End : OnDeviceLost::GoOn;
     fuzz::SequenceRig rig({data + 2, size - 2});
     fuzz::FuzzPacer pacer(rig.device.clock, kMainTick, data[1] >> 1);
     const auto& log = rig.log.all();
 
     const QString path = fuzz::WriteFuzzFile(file, int64_t(file.size()));
-    const RomWriteOutcome outcome = WriteRom(rig.link, kRomAddress, path, pacer, {}, options);
+    const Outcome<RomWriteDetail> outcome =
+        WriteRom(rig.link, kRomAddress, path, {pacer, {}, on_lost});
+    const RomWriteDetail& detail = outcome.detail;
 
     if (file.empty()) {
-        Check(outcome.result == RomWriteResult::EmptyFile && log.empty());
+        Check(outcome.done() && detail.result == RomWriteResult::EmptyFile && log.empty());
         return 0;
     }
     // The protocol up to the checksum request, then polls, and nothing else.
@@ -103,21 +102,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Check(polls <= kMostPolls);
 
-    const bool verdict =
-        outcome.result == RomWriteResult::SumsMatch || outcome.result == RomWriteResult::SumsDiffer;
+    const bool verdict = outcome.done() && (detail.result == RomWriteResult::SumsMatch ||
+                                            detail.result == RomWriteResult::SumsDiffer);
     Check(verdict == ready);
     if (verdict) {
         unsigned file_sum = 0;
         for (size_t b = 0; b < file.size(); ++b) file_sum = (file_sum + file[b]) & 0xFFFF;
         const auto& answer = log.back().data;
-        Check(outcome.file_sum == file_sum);
-        Check(outcome.device_sum == answer[1] + 256 * answer[2]);
-        Check((outcome.result == RomWriteResult::SumsMatch) == (outcome.device_sum == file_sum));
+        Check(detail.file_sum == file_sum);
+        Check(detail.device_sum == answer[1] + 256 * answer[2]);
+        Check((detail.result == RomWriteResult::SumsMatch) == (detail.device_sum == file_sum));
     }
-    if (outcome.result == RomWriteResult::DeviceLost)
-        Check(options.end_when_device_lost && rig.link.deviceLost());
-    if (outcome.result == RomWriteResult::NoChecksumAnswer) Check(polls > 0 && !ready);
-    if (!options.end_when_device_lost && data[1] >> 1 == 0)
-        Check(verdict || outcome.result == RomWriteResult::NoChecksumAnswer);
+    if (outcome.ending == Ending::DeviceLost || outcome.ending == Ending::DeviceSilent)
+        Check(on_lost == OnDeviceLost::End && rig.link.deviceLost());
+    if (outcome.done() && detail.result == RomWriteResult::NoChecksumAnswer)
+        Check(polls > 0 && !ready);
+    if (on_lost == OnDeviceLost::GoOn && data[1] >> 1 == 0)
+        Check(outcome.done() && (verdict || detail.result == RomWriteResult::NoChecksumAnswer));
     return 0;
 }

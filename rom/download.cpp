@@ -53,18 +53,19 @@ class DownloadPacer : public TickPacer {
 }  // namespace
 
 void RunDownload(Program& program, QLineEdit& status, QWidget* dialog_parent) {
-    if (download_running) return;
+    // A click while another window's sequence holds the device is not taken.
+    if (download_running || program.link.heldExclusively()) return;
     RunningFlag running;
     // Other windows stay off the device from the click on, the file dialog's
-    // events included.
+    // events included; the write then sends through this same hold.
     DeviceLink::Exclusive hold(program.link);
     QPointer<QLineEdit> text1(&status);
     const QString path =
-        program.dialogs.getOpenFileName(dialog_parent, {rom::texts::kOpenTitle, {}, {}, {}});
+        program.dialogs.getOpenFileName(dialog_parent, {rom_texts::kOpenTitle, {}, {}, {}});
     if (path.isEmpty() || !text1 || ProgramEnding()) return;
 
     DownloadPacer pacer(program.ticks, text1);
-    rom::RomWriteObserver observer;
+    RomWriteObserver observer;
     observer.status = [text1](const QString& text) {
         if (text1) text1->setText(text);
     };
@@ -72,10 +73,10 @@ void RunDownload(Program& program, QLineEdit& status, QWidget* dialog_parent) {
     observer.progress = [&pacer](int64_t sent, int64_t total) {
         if (sent == 0 || sent == total) pacer.paceRepaints(sent == 0);
     };
-    // Held until the verdict stands; without a logind the write goes on as
-    // it always has, and the window says nothing about it.
-    const rom::SleepInhibitor no_sleep;
-    rom::WriteRom(program.link, program.rom_address, path, pacer, observer);
+    // Without a logind the write goes on as it always has, and the window
+    // says nothing about it.
+    WriteRom(program.link, program.rom_address, path, {pacer}, observer,
+             {.keep_awake_as = kSleepInhibitWho, .hold = &hold});
 }
 
 }  // namespace talvo

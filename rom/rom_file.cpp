@@ -4,7 +4,7 @@
 
 #include "rom/rom_plan.h"
 
-namespace talvo::rom {
+namespace talvo {
 
 bool RomFile::open(const QString& path) {
     file_.close();
@@ -13,8 +13,8 @@ bool RomFile::open(const QString& path) {
     return file_.open(QIODevice::ReadOnly);
 }
 
-ReportData RomFile::next() {
-    ReportData data{};
+RomReportData RomFile::next() {
+    RomReportData data{};
     if (!file_.isOpen()) return data;
     // A short or failed read leaves the rest zero.
     file_.read(reinterpret_cast<char*>(data.data()), qint64(data.size()));
@@ -27,4 +27,4 @@ uint16_t SumReports(RomFile& file, int32_t reports) {
     return sum;
 }
 
-}  // namespace talvo::rom
+}  // namespace talvo

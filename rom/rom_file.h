@@ -7,9 +7,9 @@
 #include <array>
 #include <cstdint>
 
-namespace talvo::rom {
+namespace talvo {
 
-using ReportData = std::array<uint8_t, 8>;
+using RomReportData = std::array<uint8_t, 8>;
 
 class RomFile {
   public:
@@ -20,7 +20,7 @@ class RomFile {
     // The next eight bytes; whatever lies past the end of the file or cannot
     // be read is zero, which keeps the file sum and the device's sum
     // comparable.
-    ReportData next();
+    RomReportData next();
     void close() { file_.close(); }
 
   private:
@@ -30,4 +30,4 @@ class RomFile {
 // The 16-bit sum of the next `reports` times eight bytes of `file`.
 uint16_t SumReports(RomFile& file, int32_t reports);
 
-}  // namespace talvo::rom
+}  // namespace talvo

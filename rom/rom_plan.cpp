@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace talvo::rom {
+namespace talvo {
 namespace {
 
 constexpr std::array<uint8_t, 3> kEraseKey{0x55, 0xAA, 0x55};
@@ -70,4 +70,4 @@ uint16_t AddToSum(uint16_t sum, std::span<const uint8_t> bytes) {
     return sum;
 }
 
-}  // namespace talvo::rom
+}  // namespace talvo

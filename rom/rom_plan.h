@@ -9,7 +9,11 @@
 
 #include "device/device_link.h"
 
-namespace talvo::rom {
+namespace talvo {
+
+// The only address the tools write to: the device runs what lies elsewhere,
+// and a write there could overwrite it.
+inline constexpr int32_t kRomAddress = 0xE8000;
 
 inline constexpr int64_t kMaxWriteLength = 1048576;
 inline constexpr int32_t kBlockSize = 32768;
@@ -53,4 +57,4 @@ ChecksumStatus ReadChecksumStatus(const InputReport& response);
 // Adds bytes to an unsigned 16-bit sum, modulo 65536.
 uint16_t AddToSum(uint16_t sum, std::span<const uint8_t> bytes);
 
-}  // namespace talvo::rom
+}  // namespace talvo

@@ -1,6 +1,6 @@
 #include "rom/rom_texts.h"
 
-namespace talvo::rom::texts {
+namespace talvo::rom_texts {
 
 QString Hex(uint32_t value) { return QString::number(value, 16).toUpper(); }
 
@@ -15,4 +15,4 @@ QString VerdictText(uint16_t device_sum, uint16_t file_sum) {
            QLatin1String("  Write OK  rom=") + rom + QLatin1String(" file=") + file;
 }
 
-}  // namespace talvo::rom::texts
+}  // namespace talvo::rom_texts

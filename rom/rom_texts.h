@@ -4,7 +4,7 @@
 #include <QString>
 #include <cstdint>
 
-namespace talvo::rom::texts {
+namespace talvo::rom_texts {
 
 inline const QString kOpenTitle = QStringLiteral("ファイルを開く");
 inline const QString kErase = QStringLiteral("Erace");
@@ -23,4 +23,4 @@ QString ProgressText(int32_t offset);
 // The success text when the sums agree, else the error text.
 QString VerdictText(uint16_t device_sum, uint16_t file_sum);
 
-}  // namespace talvo::rom::texts
+}  // namespace talvo::rom_texts

@@ -1,10 +1,13 @@
 #include "rom/rom_write.h"
 
+#include <optional>
+
 #include "rom/rom_file.h"
 #include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
+#include "rom/sleep_inhibitor.h"
 
-namespace talvo::rom {
+namespace talvo {
 namespace {
 
 // Every wait of the write lasts two ticks: about 20 ms at the main window's
@@ -13,33 +16,35 @@ constexpr int kWaitTicks = 2;
 
 class RomWrite {
   public:
-    RomWrite(DeviceLink& link, int32_t rom_address, Pacer& pacer, const RomWriteObserver& observer,
-             RomWriteOptions options)
+    RomWrite(DeviceLink& link, DeviceLink::Exclusive& device, int32_t rom_address,
+             FrontEnd front_end, const RomWriteObserver& observer)
         : link_(link),
-          device_(link),
+          device_(device),
           address_(rom_address),
-          pacer_(pacer),
-          observer_(observer),
-          options_(options) {}
+          pacer_(front_end.pacer),
+          on_lost_(front_end.on_lost),
+          observer_(observer) {}
 
-    RomWriteOutcome run(const QString& path);
+    Outcome<RomWriteDetail> run(const QString& path, const QString& keep_awake_as);
 
   private:
     // Each step returns false when the write must end; outcome_ then says why.
-    bool end(RomWriteResult result) {
-        outcome_.result = result;
+    bool end(Ending ending) {
+        outcome_.ending = ending;
         return false;
     }
-    bool wait() { return pacer_.waitTicks(kWaitTicks) || end(RomWriteResult::Aborted); }
-    bool pass() { return pacer_.pass() || end(RomWriteResult::Aborted); }
+    bool refuse(RomWriteResult result) {
+        outcome_.detail.result = result;
+        return false;
+    }
+    bool wait() { return pacer_.waitTicks(kWaitTicks) || end(Ending::FrontEndGone); }
+    bool pass() { return pacer_.pass() || end(Ending::FrontEndGone); }
     bool lost() {
-        if (!options_.end_when_device_lost || !link_.deviceLost()) return false;
-        end(RomWriteResult::DeviceLost);
-        return true;
+        const auto trouble = EndingOnTrouble(link_, on_lost_);
+        if (trouble) end(*trouble);
+        return trouble.has_value();
     }
-    void show(const QString& text) {
-        if (observer_.status) observer_.status(text);
-    }
+    void show(const QString& text) { Tell(observer_.status, text); }
     // The command is assembled only now: whatever ran in the last pass may
     // have left its own bytes in CommandBytes.
     bool send(const CommandArray& command) {
@@ -59,46 +64,53 @@ class RomWrite {
     bool pollForSum(ChecksumStatus& status);
 
     DeviceLink& link_;
-    DeviceLink::Exclusive device_;
+    DeviceLink::Exclusive& device_;
     const int32_t address_;
     Pacer& pacer_;
+    const OnDeviceLost on_lost_;
     const RomWriteObserver& observer_;
-    const RomWriteOptions options_;
-    RomWriteOutcome outcome_;
+    Outcome<RomWriteDetail> outcome_;
 };
 
-RomWriteOutcome RomWrite::run(const QString& path) {
+Outcome<RomWriteDetail> RomWrite::run(const QString& path, const QString& keep_awake_as) {
+    RomWriteDetail& detail = outcome_.detail;
     RomFile file;
     if (!file.open(path)) {
-        show(texts::kUnreadableFile);
-        end(RomWriteResult::UnreadableFile);
+        show(rom_texts::kUnreadableFile);
+        refuse(RomWriteResult::UnreadableFile);
         return outcome_;
     }
     const WritePlan plan = PlanWrite(file.length());
     if (plan.empty()) {
-        show(texts::kEmptyFile);
-        end(RomWriteResult::EmptyFile);
+        show(rom_texts::kEmptyFile);
+        refuse(RomWriteResult::EmptyFile);
         return outcome_;
     }
-    outcome_.transfer_length = plan.transfer_length;
+    detail.transfer_length = plan.transfer_length;
 
-    outcome_.phase = RomWritePhase::Erase;
+    // Held until the verdict stands, however the write ends.
+    std::optional<SleepInhibitor> no_sleep;
+    if (!keep_awake_as.isEmpty()) {
+        no_sleep.emplace(keep_awake_as);
+        if (!no_sleep->held()) Tell(observer_.no_sleep_lock, no_sleep->failure());
+    }
+    detail.phase = RomWritePhase::Erase;
     if (!eraseAll(plan)) return outcome_;
-    outcome_.phase = RomWritePhase::Transfer;
+    detail.phase = RomWritePhase::Transfer;
     if (!transfer(file, plan)) return outcome_;
     file.close();
-    outcome_.phase = RomWritePhase::TransferEnd;
+    detail.phase = RomWritePhase::TransferEnd;
     if (!wait() || !read() || !wait()) return outcome_;
-    show(texts::kDownloadEnd);
-    outcome_.phase = RomWritePhase::Verify;
-    if (verify(path, plan)) outcome_.phase = RomWritePhase::Done;
+    show(rom_texts::kDownloadEnd);
+    detail.phase = RomWritePhase::Verify;
+    if (verify(path, plan)) detail.phase = RomWritePhase::Done;
     return outcome_;
 }
 
 bool RomWrite::eraseAll(const WritePlan& plan) {
     for (int32_t block : BlockAddresses(plan, address_)) {
         if (!erase(EraseBlockCommand(block))) return false;
-        show(texts::kErase);
+        show(rom_texts::kErase);
     }
     for (int32_t sector : SectorAddresses(plan, address_))
         if (!erase(EraseSectorCommand(sector))) return false;
@@ -106,44 +118,46 @@ bool RomWrite::eraseAll(const WritePlan& plan) {
 }
 
 bool RomWrite::transfer(RomFile& file, const WritePlan& plan) {
-    show(texts::kDownload);
+    show(rom_texts::kDownload);
     if (!pass() || !send(WriteStartCommand(address_, plan.transfer_length))) return false;
     // The device takes every report after the write start as data until it
     // has L bytes, so nothing may be read or sent in between.
     const int64_t total = plan.transfer_length;
     for (int32_t offset = 0; offset < plan.transfer_length; offset += kBytesPerReport) {
-        const ReportData data = file.next();
-        if (observer_.progress) observer_.progress(offset, total);
-        if (observer_.progress_text) observer_.progress_text(texts::ProgressText(offset));
+        const RomReportData data = file.next();
+        Tell(observer_.progress, offset, total);
+        // Built only for a front end that shows it: 131072 texts per MiB.
+        if (observer_.progress_text) observer_.progress_text(rom_texts::ProgressText(offset));
         if (!pass()) return false;
         if (!send(data)) return false;
-        outcome_.bytes_sent = offset + kBytesPerReport;
+        outcome_.detail.bytes_sent = offset + kBytesPerReport;
     }
-    if (observer_.progress) observer_.progress(total, total);
+    Tell(observer_.progress, total, total);
     return true;
 }
 
 bool RomWrite::verify(const QString& path, const WritePlan& plan) {
     RomFile file;
     if (!file.open(path)) {
-        show(texts::kUnreadableFile);
-        return end(RomWriteResult::UnreadableFile);
+        show(rom_texts::kUnreadableFile);
+        return refuse(RomWriteResult::UnreadableFile);
     }
-    show(texts::kChecksumStart);
+    show(rom_texts::kChecksumStart);
     if (!pass()) return false;
     // Both sums cover what was written, so a file changed in the meantime
     // shows as an error rather than as a shorter verify that passes.
-    outcome_.file_sum = SumReports(file, plan.dataReports());
+    RomWriteDetail& detail = outcome_.detail;
+    detail.file_sum = SumReports(file, plan.dataReports());
     file.close();
     if (!send(ChecksumRequestCommand(address_, plan.checksum_length))) return false;
 
     ChecksumStatus status;
     if (!pollForSum(status)) return false;
     if (!wait()) return false;
-    outcome_.device_sum = status.device_sum;
-    outcome_.result = status.device_sum == outcome_.file_sum ? RomWriteResult::SumsMatch
-                                                             : RomWriteResult::SumsDiffer;
-    show(texts::VerdictText(status.device_sum, outcome_.file_sum));
+    detail.device_sum = status.device_sum;
+    detail.result = status.device_sum == detail.file_sum ? RomWriteResult::SumsMatch
+                                                         : RomWriteResult::SumsDiffer;
+    show(rom_texts::VerdictText(status.device_sum, detail.file_sum));
     // The verdict stands even when the front end goes in this last pass.
     pacer_.pass();
     return true;
@@ -154,24 +168,30 @@ bool RomWrite::verify(const QString& path, const WritePlan& plan) {
 bool RomWrite::pollForSum(ChecksumStatus& status) {
     const auto deadline = pacer_.now() + kChecksumWait;
     for (;;) {
+        // Not link.exchange(): a poll that could not be sent ends the write
+        // before its read, where the terminal asked to end on trouble.
         if (!wait() || !send(kStatusPoll) || !read()) return false;
         // Taken at once: a read held off during the next wait empties the
         // shared response buffer.
         status = ReadChecksumStatus(link_.ResponseBuffer);
         if (status.ready) return true;
         if (pacer_.now() >= deadline) {
-            show(texts::kNoChecksum);
+            show(rom_texts::kNoChecksum);
             pacer_.pass();
-            return end(RomWriteResult::NoChecksumAnswer);
+            return refuse(RomWriteResult::NoChecksumAnswer);
         }
     }
 }
 
 }  // namespace
 
-RomWriteOutcome WriteRom(DeviceLink& link, int32_t rom_address, const QString& path, Pacer& pacer,
-                         const RomWriteObserver& observer, RomWriteOptions options) {
-    return RomWrite(link, rom_address, pacer, observer, options).run(path);
+Outcome<RomWriteDetail> WriteRom(DeviceLink& link, int32_t rom_address, const QString& path,
+                                 FrontEnd front_end, const RomWriteObserver& observer,
+                                 const RomWriteOptions& options) {
+    if (!options.hold && link.heldExclusively()) return {Ending::DeviceBusy, {}};
+    std::optional<DeviceLink::Exclusive> own_hold;
+    DeviceLink::Exclusive& hold = options.hold ? *options.hold : own_hold.emplace(link);
+    return RomWrite(link, hold, rom_address, front_end, observer).run(path, options.keep_awake_as);
 }
 
-}  // namespace talvo::rom
+}  // namespace talvo

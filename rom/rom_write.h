@@ -3,6 +3,11 @@
 // erase the area, send the file eight bytes per report, and have the device
 // sum what it holds. The main window's Command10 and the terminal tool both
 // write through it.
+//
+// It takes no stop request: after the write start the device takes every
+// report as data until it has all of it, so a write can only be given up
+// (its front end gone), never ended cleanly half way. Nothing more is sent
+// once its front end goes; the ROM area then stays incomplete.
 
 #include <QString>
 #include <chrono>
@@ -12,7 +17,7 @@
 #include "device/device_link.h"
 #include "device/sequence.h"
 
-namespace talvo::rom {
+namespace talvo {
 
 // Polls for the device's sum end this long after the checksum request. A
 // slow or busy part may need several seconds to sum 1 MiB of its flash, and
@@ -34,12 +39,20 @@ struct RomWriteObserver {
     // Before each data report: the data bytes sent so far of the transfer
     // length L; once more with (L, L) when the last report is out.
     std::function<void(int64_t sent, int64_t total)> progress;
+    // Before the first erase, when the machine cannot be kept awake: why not,
+    // as one line (see SleepInhibitor::failure). The write goes on.
+    std::function<void(const QString&)> no_sleep_lock;
 };
 
 struct RomWriteOptions {
-    // End at once when the link reports the device gone or silent (see
-    // DeviceLink::deviceLost). The window keeps going as it always has.
-    bool end_when_device_lost = false;
+    // Asks logind, under this name, to keep the machine awake from the first
+    // erase to the verdict: a machine that suspends in the middle leaves the
+    // ROM area half written. Empty: no lock is asked for.
+    QString keep_awake_as;
+    // The caller's own hold of the link, taken before the write (the window
+    // holds the link from the click on, its file dialog included). The write
+    // sends through it; without it the write takes a hold of its own.
+    DeviceLink::Exclusive* hold = nullptr;
 };
 
 enum class RomWriteResult {
@@ -49,8 +62,6 @@ enum class RomWriteResult {
     EmptyFile,         // nothing sent
     UnreadableFile,    // not a regular file, or unreadable: nothing sent, unless
                        // it became unreadable after the transfer
-    Aborted,           // the pacer said the front end is gone
-    DeviceLost,        // only with RomWriteOptions::end_when_device_lost
 };
 
 // Where a write ended, so that a front end can say how far it got.
@@ -63,20 +74,23 @@ enum class RomWritePhase {
     Done,  // the verdict was given
 };
 
-struct RomWriteOutcome {
-    RomWriteResult result = RomWriteResult::UnreadableFile;
+struct RomWriteDetail {
+    RomWriteResult result = RomWriteResult::UnreadableFile;  // counts once the write is done()
     RomWritePhase phase = RomWritePhase::FileCheck;
     int64_t bytes_sent = 0;       // data bytes handed to the link (and taken by it,
-                                  // with end_when_device_lost)
+                                  // with OnDeviceLost::End)
     int64_t transfer_length = 0;  // L, 0 when the file was refused
     uint16_t device_sum = 0;      // valid for SumsMatch and SumsDiffer
     uint16_t file_sum = 0;        // valid once the phase reached Verify
 };
 
 // Writes the file at `path` into the ROM at `rom_address`, holding the link
-// exclusively while it runs. Waits and turns between reports go through
-// `pacer`; a false from it ends the write at once (Aborted), wherever it is.
-RomWriteOutcome WriteRom(DeviceLink& link, int32_t rom_address, const QString& path, Pacer& pacer,
-                         const RomWriteObserver& observer = {}, RomWriteOptions options = {});
+// exclusively while it runs; DeviceBusy, with nothing sent, while another
+// sequence holds it. Waits and turns between reports go through the front
+// end's pacer; a false from it ends the write at once (FrontEndGone),
+// wherever it is. The front end's stop request is never asked (see above).
+Outcome<RomWriteDetail> WriteRom(DeviceLink& link, int32_t rom_address, const QString& path,
+                                 FrontEnd front_end, const RomWriteObserver& observer = {},
+                                 const RomWriteOptions& options = {});
 
-}  // namespace talvo::rom
+}  // namespace talvo

@@ -9,7 +9,7 @@
 
 #include <atomic>
 
-namespace talvo::rom {
+namespace talvo {
 namespace {
 
 // Where libdbus looks for the system bus when the environment names none.
@@ -88,4 +88,4 @@ void SleepInhibitor::release() {
     lock_ = -1;
 }
 
-}  // namespace talvo::rom
+}  // namespace talvo

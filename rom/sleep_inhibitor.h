@@ -7,7 +7,7 @@
 
 #include <QString>
 
-namespace talvo::rom {
+namespace talvo {
 
 inline const QString kSleepInhibitWho = QStringLiteral("talvo4");
 inline const QString kSleepInhibitWhy = QStringLiteral("Writing the TALVO-4 ROM");
@@ -37,4 +37,4 @@ class SleepInhibitor {
     QString failure_;
 };
 
-}  // namespace talvo::rom
+}  // namespace talvo

@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "rom/rom_plan.h"
 #include "rom/rom_write.h"
+#include "sim/sim_pacer.h"
 #include "sim/sim_platform.h"
 
 namespace {
@@ -49,33 +51,27 @@ double PerReportUs(const talvo::sim::TalvoModel& talvo) {
            kDataReports;
 }
 
-// Spends no time on waits and has nothing to do between reports.
-class NoWaitPacer : public talvo::Pacer {
-  public:
-    bool waitTicks(int) override { return true; }
-    bool pass() override { return true; }
-};
-
 // The operation alone, observed as a terminal would: bytes sent, no texts.
 Run OperationOnce(const QString& path) {
     talvo::sim::TalvoModel talvo;
     talvo::sim::SimPlatform platform(talvo);
     talvo::DeviceLink link(platform);
     link.FindDevice();
-    NoWaitPacer pacer;
+    // Ticks of no length: no time is spent on waits.
+    talvo::sim::SimPacer pacer(talvo.clock, std::chrono::milliseconds(0));
     int64_t last_sent = 0;
-    talvo::rom::RomWriteObserver observer;
+    talvo::RomWriteObserver observer;
     observer.progress = [&last_sent](int64_t sent, int64_t) { last_sent = sent; };
 
     const auto start = std::chrono::steady_clock::now();
-    const auto outcome = talvo::rom::WriteRom(link, 0xE8000, path, pacer, observer);
+    const auto outcome = talvo::WriteRom(link, talvo::kRomAddress, path, {pacer}, observer);
     const auto end = std::chrono::steady_clock::now();
 
     Run run;
     run.per_report_us = PerReportUs(talvo);
     run.whole_s = std::chrono::duration<double>(end - start).count();
-    run.ok = run.per_report_us >= 0 && outcome.result == talvo::rom::RomWriteResult::SumsMatch &&
-             last_sent == kImageLength;
+    run.ok = run.per_report_us >= 0 && outcome.done() &&
+             outcome.detail.result == talvo::RomWriteResult::SumsMatch && last_sent == kImageLength;
     return run;
 }
 

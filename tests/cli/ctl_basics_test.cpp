@@ -4,8 +4,11 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstdio>
 
+#include "cli/session.h"
 #include "packaging/udev_rule.h"
+#include "sim/sim_platform.h"
 #include "tests/cli/ctl_runner.h"
 
 using talvo::testing::CtlRun;
@@ -167,6 +170,43 @@ class CtlBasicsTest : public QObject {
             for (const QString& text : expected)
                 QVERIFY2(all.contains(text.toUtf8()), qPrintable(text));
         }
+    }
+
+    // A TALVO-4 whose reports cannot carry a command (the report ID and its
+    // eight bytes out, one byte of answer in) is refused before anything is
+    // sent: the link would drop every command to it.
+    void refusesReportsNoCommandFitsIn_data() {
+        QTest::addColumn<int>("output_bytes");  // data bytes of each report
+        QTest::addColumn<int>("input_bytes");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("the TALVO-4's own lengths") << 8 << 64 << true;
+        QTest::newRow("output report one byte short for a command") << 7 << 64 << false;
+        QTest::newRow("an answer of one byte") << 8 << 1 << true;
+    }
+    void refusesReportsNoCommandFitsIn() {
+        QFETCH(int, output_bytes);
+        QFETCH(int, input_bytes);
+        QFETCH(bool, opens);
+        const auto own = talvo::sim::TalvoReportDescriptor();
+        std::vector<uint8_t> descriptor(own.begin(), own.end());
+        QCOMPARE(descriptor[14], uint8_t(0x95));  // the input report's count
+        QCOMPARE(descriptor[20], uint8_t(0x95));  // the output report's count
+        descriptor[15] = uint8_t(input_bytes);
+        descriptor[21] = uint8_t(output_bytes);
+        talvo::sim::TalvoModel talvo;
+        talvo::sim::SimPlatform platform;
+        platform.addInterface({"sim:talvo-4", 0x17A7, 0x0002, descriptor, false, &talvo});
+        FILE* err = std::tmpfile();
+        talvo::cli::Console console(err, err, true);
+        talvo::cli::Session session(platform, {}, console);
+
+        QCOMPARE(session.connect(), opens);
+        std::rewind(err);
+        char said[256] = {};
+        QCOMPARE(std::fgets(said, sizeof said, err) != nullptr, !opens);
+        std::fclose(err);
+        if (!opens) QVERIFY2(QByteArray(said).contains("report lengths no command fits in"), said);
+        QVERIFY(talvo.reports().empty());
     }
 
     void deviceThatIsNotThere() {

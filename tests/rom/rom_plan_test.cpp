@@ -11,7 +11,6 @@
 #include "tests/support/rig.h"
 
 using namespace talvo;
-using namespace talvo::rom;
 
 using Bytes = std::vector<uint8_t>;
 Q_DECLARE_METATYPE(Bytes)
@@ -71,7 +70,7 @@ class RomPlanTest : public QObject {
     }
 
     void eraseAddresses() {
-        const int32_t at = 0xE8000;
+        const int32_t at = kRomAddress;
         QCOMPARE(BlockAddresses(PlanWrite(40000), at), std::vector<int32_t>{0xE8000});
         QCOMPARE(SectorAddresses(PlanWrite(40000), at), (std::vector<int32_t>{0xF0000, 0xF1000}));
         QVERIFY(BlockAddresses(PlanWrite(32768), at).empty());
@@ -133,18 +132,18 @@ class RomPlanTest : public QObject {
     void texts_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("hex zero") << texts::Hex(0) << "0";
-        QTest::newRow("hex upper case") << texts::Hex(0xABCDEF) << "ABCDEF";
-        QTest::newRow("progress 0") << texts::ProgressText(0) << "0byte";
-        QTest::newRow("progress 1F8") << texts::ProgressText(0x1F8) << "1F8byte";
-        QTest::newRow("progress last of 1 MiB") << texts::ProgressText(0xFFFF8) << "FFFF8byte";
+        QTest::newRow("hex zero") << rom_texts::Hex(0) << "0";
+        QTest::newRow("hex upper case") << rom_texts::Hex(0xABCDEF) << "ABCDEF";
+        QTest::newRow("progress 0") << rom_texts::ProgressText(0) << "0byte";
+        QTest::newRow("progress 1F8") << rom_texts::ProgressText(0x1F8) << "1F8byte";
+        QTest::newRow("progress last of 1 MiB") << rom_texts::ProgressText(0xFFFF8) << "FFFF8byte";
         QTest::newRow("success 2F")
-            << texts::VerdictText(0x2F, 0x2F) << "Chack sum=002F  Write OK  rom=2F file=2F";
+            << rom_texts::VerdictText(0x2F, 0x2F) << "Chack sum=002F  Write OK  rom=2F file=2F";
         QTest::newRow("success 0")
-            << texts::VerdictText(0, 0) << "Chack sum=0000  Write OK  rom=0 file=0";
-        QTest::newRow("success FFFF")
-            << texts::VerdictText(0xFFFF, 0xFFFF) << "Chack sum=FFFF  Write OK  rom=FFFF file=FFFF";
-        QTest::newRow("error") << texts::VerdictText(0x1234, 0x1235)
+            << rom_texts::VerdictText(0, 0) << "Chack sum=0000  Write OK  rom=0 file=0";
+        QTest::newRow("success FFFF") << rom_texts::VerdictText(0xFFFF, 0xFFFF)
+                                      << "Chack sum=FFFF  Write OK  rom=FFFF file=FFFF";
+        QTest::newRow("error") << rom_texts::VerdictText(0x1234, 0x1235)
                                << "Write error  rom=1234 file=1235";
     }
     void texts() {
@@ -154,8 +153,8 @@ class RomPlanTest : public QObject {
     }
 
     void newTextsAreShortAndCp932() {
-        for (const QString& text :
-             {texts::kOpenTitle, texts::kEmptyFile, texts::kUnreadableFile, texts::kNoChecksum}) {
+        for (const QString& text : {rom_texts::kOpenTitle, rom_texts::kEmptyFile,
+                                    rom_texts::kUnreadableFile, rom_texts::kNoChecksum}) {
             QVERIFY2(talvo::testing::EncodesInCp932(text), qPrintable(text));
             QVERIFY(text.size() <= 12);
         }
@@ -171,9 +170,9 @@ class RomPlanTest : public QObject {
         RomFile file;
         QVERIFY(file.open(path));
         QCOMPARE(file.length(), qint64(13));
-        QCOMPARE(file.next(), (ReportData{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'}));
-        QCOMPARE(file.next(), (ReportData{'I', 'J', 'K', 'L', 'M', 0, 0, 0}));
-        QCOMPARE(file.next(), ReportData{});  // past the end
+        QCOMPARE(file.next(), (RomReportData{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'}));
+        QCOMPARE(file.next(), (RomReportData{'I', 'J', 'K', 'L', 'M', 0, 0, 0}));
+        QCOMPARE(file.next(), RomReportData{});  // past the end
         QVERIFY(file.open(path));
         QCOMPARE(SumReports(file, 3), AddToSum(0, Bytes{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I',
                                                         'J', 'K', 'L', 'M'}));
@@ -188,7 +187,7 @@ class RomPlanTest : public QObject {
         QVERIFY(!file.open(fifo));
         QVERIFY(!file.open(dir.path()));
         QVERIFY(!file.open(dir.filePath(QStringLiteral("missing.bin"))));
-        QCOMPARE(file.next(), ReportData{});
+        QCOMPARE(file.next(), RomReportData{});
     }
 };
 

@@ -1,6 +1,7 @@
 #pragma once
-// What the ROM tests share: test files, their sums, and a platform over the
-// simulated TALVO-4 that logs every exchange in the order the device sees it.
+// What the ROM tests share: test files, their sums, and the simulated TALVO-4
+// on its virtual clock behind a link that logs every exchange in the order
+// the device sees it.
 
 #include <QFile>
 #include <QStringList>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "sim/sim_platform.h"
+#include "tests/support/rig.h"
 
 namespace talvo::testing {
 
@@ -18,11 +20,10 @@ inline QByteArray Pattern(qint64 length) {
     return bytes;
 }
 
-inline QString WriteFile(const QTemporaryDir& dir, const QByteArray& bytes) {
+// A file of `bytes` in `dir`; its path, empty when it cannot be written.
+inline QString ImageFile(const QTemporaryDir& dir, const QByteArray& bytes) {
     const QString path = dir.filePath(QStringLiteral("image%1.bin").arg(bytes.size()));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return {};
-    return path;
+    return WriteFile(path, bytes) ? path : QString();
 }
 
 inline uint16_t Sum(QByteArrayView bytes) {
@@ -75,6 +76,19 @@ class LoggingPlatform : public HidPlatform {
     sim::SimPlatform inner_;
     sim::TalvoModel& talvo_;
     QStringList& log_;
+};
+
+// The simulated TALVO-4 on virtual time, so that a read it leaves unanswered
+// costs no real second, found by a link over the logging platform.
+struct RomRig {
+    sim::TalvoModel talvo;
+    QStringList log;
+    LoggingPlatform platform{talvo, log};
+    DeviceLink link{platform};
+    RomRig() {
+        talvo.clock.makeVirtual();
+        link.FindDevice();
+    }
 };
 
 }  // namespace talvo::testing

@@ -2,75 +2,70 @@
 // and turns between the reports, what it tells its front end, and how far it
 // got when it ends early.
 
+#include <sys/stat.h>
+
 #include <QtTest>
 
+#include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
 #include "rom/rom_write.h"
+#include "sim/sim_pacer.h"
 #include "tests/rom/rom_test_support.h"
 
 using namespace talvo;
-using namespace talvo::rom;
 using namespace talvo::testing;
 
 namespace {
 
-constexpr int32_t kAt = 0xE8000;
+constexpr int32_t kAt = kRomAddress;
 
-// Spends no real time: each tick moves the simulated device's virtual clock
-// by 10 ms. Logs each call beside the exchanges, and says the front end is gone at its
-// n-th call when asked to, or when a write runs on far past any of these
-// tests' (which then fails on its outcome).
-class DrivenPacer : public Pacer {
+// The simulated device's clock, each call logged beside the exchanges; the
+// front end is gone at the n-th call when asked to, or when a write runs on
+// far past any of these tests' (which then fails on its outcome).
+class LoggedPacer : public sim::SimPacer {
   public:
-    DrivenPacer(sim::SimClock& clock, QStringList& log, int gone_at_call = 0)
-        : clock_(clock), log_(log), gone_at_(gone_at_call) {}
+    LoggedPacer(RomRig& rig, int gone_at_call = 0)
+        : SimPacer(rig.talvo.clock), log_(rig.log), gone_at_(gone_at_call) {}
     bool waitTicks(int ticks) override {
-        clock_.sleepFor(ticks * kMainTick);
+        SimPacer::waitTicks(ticks);
         log_ << QStringLiteral("w%1").arg(ticks);
-        return next();
+        return going();
     }
     bool pass() override {
+        SimPacer::pass();
         log_ << QStringLiteral("p");
-        return next();
+        return going();
     }
-    std::chrono::steady_clock::time_point now() const override { return clock_.now(); }
 
   private:
-    static constexpr int kMaxCalls = 100'000;
-    bool next() { return ++calls_ != gone_at_ && calls_ < kMaxCalls; }
+    static constexpr int kMostCalls = 100'000;
+    bool going() const {
+        const int calls = waits() + passes();
+        return calls != gone_at_ && calls < kMostCalls;
+    }
 
-    sim::SimClock& clock_;
     QStringList& log_;
     int gone_at_;
-    int calls_ = 0;
 };
 
-struct Device {
-    sim::TalvoModel talvo;
-    QStringList log;
-    LoggingPlatform platform{talvo, log};
-    DeviceLink link{platform};
-    // On virtual time: a read the device leaves unanswered costs no real second.
-    Device() {
-        talvo.clock.makeVirtual();
-        link.FindDevice();
-    }
-
-    RomWriteOutcome write(const QString& path, Pacer& pacer, RomWriteOptions options = {}) {
-        RomWriteObserver observer;
-        observer.status = [this](const QString& text) { log << QLatin1Char('=') + text; };
-        observer.progress_text = observer.status;
-        observer.progress = [this](int64_t sent, int64_t total) {
-            log << QStringLiteral("%1/%2").arg(sent).arg(total);
-        };
-        return WriteRom(link, kAt, path, pacer, observer, options);
-    }
-};
+// Every status and progress text into the rig's log.
+Outcome<RomWriteDetail> Write(RomRig& rig, const QString& path, Pacer& pacer,
+                              OnDeviceLost on_lost = OnDeviceLost::GoOn,
+                              const RomWriteOptions& options = {}) {
+    RomWriteObserver observer;
+    observer.status = [&rig](const QString& text) { rig.log << QLatin1Char('=') + text; };
+    observer.progress_text = observer.status;
+    observer.progress = [&rig](int64_t sent, int64_t total) {
+        rig.log << QStringLiteral("%1/%2").arg(sent).arg(total);
+    };
+    return WriteRom(rig.link, kAt, path, {pacer, {}, on_lost}, observer, options);
+}
 
 }  // namespace
 
 Q_DECLARE_METATYPE(RomWriteResult)
 Q_DECLARE_METATYPE(RomWritePhase)
+Q_DECLARE_METATYPE(Ending)
 
 class RomWriteTest : public QObject {
     Q_OBJECT
@@ -81,155 +76,218 @@ class RomWriteTest : public QObject {
     void stepsOfASmallWrite() {
         QTemporaryDir dir;
         const QByteArray file = Pattern(13);
-        Device device;
-        DrivenPacer pacer(device.talvo.clock, device.log);
-        const RomWriteOutcome outcome = device.write(WriteFile(dir, file), pacer);
+        RomRig rig;
+        LoggedPacer pacer(rig);
+        const Outcome<RomWriteDetail> outcome = Write(rig, ImageFile(dir, file), pacer);
 
-        const QStringList expected{"04",
-                                   "w2",
-                                   "R",
-                                   "w2",  // one sector erase
-                                   "=Download",
-                                   "p",
-                                   "01",  // write start
-                                   "0/16",
-                                   "=0byte",
-                                   "p",
-                                   "d",
-                                   "8/16",
-                                   "=8byte",
-                                   "p",
-                                   "d",
-                                   "16/16",  // data
-                                   "w2",
-                                   "R",
-                                   "w2",
-                                   "=Download End",  // end of the transfer
-                                   "=check sum start",
-                                   "p",
-                                   "06",  // checksum request
-                                   "w2",
-                                   "00",
-                                   "R",
-                                   "w2",
-                                   "00",
-                                   "R",
-                                   "w2",
-                                   "00",
-                                   "R",  // polls
-                                   "w2",
-                                   QLatin1Char('=') + texts::VerdictText(Sum(file), Sum(file)),
-                                   "p"};
-        QCOMPARE(device.log, expected);
-        QCOMPARE(outcome.result, RomWriteResult::SumsMatch);
-        QCOMPARE(outcome.phase, RomWritePhase::Done);
-        QCOMPARE(outcome.bytes_sent, 16);
-        QCOMPARE(outcome.transfer_length, 16);
-        QCOMPARE(outcome.device_sum, Sum(file));
-        QCOMPARE(outcome.file_sum, Sum(file));
+        // One sector erase; the write start; the data; the end of the
+        // transfer; the checksum request; the polls; the verdict.
+        const QStringList expected =
+            QStringLiteral(
+                "04|w2|R|w2|=Download|p|01|0/16|=0byte|p|d|8/16|=8byte|p|d|16/16|"
+                "w2|R|w2|=Download End|=check sum start|p|06|w2|00|R|w2|00|R|w2|00|R|w2")
+                .split(QLatin1Char('|')) +
+            QStringList{QLatin1Char('=') + rom_texts::VerdictText(Sum(file), Sum(file)), "p"};
+        QCOMPARE(rig.log, expected);
+        QVERIFY(outcome.done());
+        const RomWriteDetail& detail = outcome.detail;
+        QCOMPARE(detail.result, RomWriteResult::SumsMatch);
+        QCOMPARE(detail.phase, RomWritePhase::Done);
+        QCOMPARE(detail.bytes_sent, 16);
+        QCOMPARE(detail.transfer_length, 16);
+        QCOMPARE(detail.device_sum, Sum(file));
+        QCOMPARE(detail.file_sum, Sum(file));
     }
 
-    // How each write that runs its course, or is refused, ends.
+    // Writes of many reports: the erases the plan names (blocks before
+    // sectors, "Erace" after each block), the write start, the first 1 MiB of
+    // the file with a short last report filled with zeros, and the checksum
+    // request over what was written; erased cells past it read 0xFF, and no
+    // cell outside the erased area changes.
+    void largerWrites_data() {
+        QTest::addColumn<qint64>("length");
+        QTest::newRow("one block, eight sectors") << qint64(32768);
+        QTest::newRow("a block and two sectors, short last report") << qint64(40003);
+        QTest::newRow("1 MiB") << qint64(1048576);
+        QTest::newRow("longer file: its first 1 MiB") << qint64(1048576 + 4099);
+    }
+    void largerWrites() {
+        QFETCH(qint64, length);
+        QTemporaryDir dir;
+        const QByteArray file = Pattern(length);
+        RomRig rig;
+        sim::SimPacer pacer(rig.talvo.clock);
+        const Outcome<RomWriteDetail> outcome = Write(rig, ImageFile(dir, file), pacer);
+        QVERIFY(outcome.done());
+        QCOMPARE(outcome.detail.result, RomWriteResult::SumsMatch);
+
+        const WritePlan plan = PlanWrite(length);
+        std::vector<CommandArray> expected;
+        for (int32_t block : BlockAddresses(plan, kAt))
+            expected.push_back(EraseBlockCommand(block));
+        for (int32_t sector : SectorAddresses(plan, kAt))
+            expected.push_back(EraseSectorCommand(sector));
+        expected.push_back(WriteStartCommand(kAt, plan.transfer_length));
+        const auto commands = rig.talvo.commands();
+        QVERIFY(commands.size() > expected.size() + plan.dataReports());
+        for (size_t i = 0; i < expected.size(); ++i) QCOMPARE(commands[i], expected[i]);
+        QCOMPARE(commands[expected.size() + plan.dataReports()],
+                 ChecksumRequestCommand(kAt, plan.checksum_length));
+        QCOMPARE(rig.log.count(QLatin1Char('=') + rom_texts::kErase), plan.blocks);
+        QCOMPARE(rig.talvo.queuedAnswers(), size_t(0));
+
+        const auto& rom = rig.talvo.rom;
+        const int32_t written = plan.checksum_length;
+        QCOMPARE(rom.dataReportsTaken(), plan.dataReports());
+        QVERIFY(Bytes(rom.range(kAt, uint32_t(written))) == Bytes(file.left(written)));
+        const uint32_t erased_end = kAt + plan.blocks * kBlockSize + plan.sectors * kSectorSize;
+        for (uint32_t a = kAt + written; a < erased_end; ++a)
+            QCOMPARE(rom.contents()[a],
+                     uint8_t(a < uint32_t(kAt + plan.transfer_length) ? 0x00 : 0xFF));
+        QCOMPARE(rom.contents()[erased_end], sim::RomModel::FreshByte(erased_end));
+        QCOMPARE(rom.contents()[kAt - 1], sim::RomModel::FreshByte(kAt - 1));
+    }
+
+    // How each write that runs its course, or is refused, ends, and the text
+    // the window is left with.
     void outcomes_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<RomWriteResult>("result");
         QTest::addColumn<RomWritePhase>("phase");
         QTest::addColumn<int>("reports");
         QTest::addColumn<int>("bytes_sent");
-        QTest::newRow("sums match")
-            << "match" << RomWriteResult::SumsMatch << RomWritePhase::Done << 8 << 16;
-        QTest::newRow("a cell that does not take its write")
-            << "bad cell" << RomWriteResult::SumsDiffer << RomWritePhase::Done << 8 << 16;
-        QTest::newRow("empty file")
-            << "empty" << RomWriteResult::EmptyFile << RomWritePhase::FileCheck << 0 << 0;
-        QTest::newRow("missing file")
-            << "missing" << RomWriteResult::UnreadableFile << RomWritePhase::FileCheck << 0 << 0;
-        QTest::newRow("a folder") << "folder" << RomWriteResult::UnreadableFile
-                                  << RomWritePhase::FileCheck << 0 << 0;
-        QTest::newRow("file gone before the verify")
-            << "removed" << RomWriteResult::UnreadableFile << RomWritePhase::Verify << 4 << 16;
+        const auto row = [](const char* name, const char* kind, RomWriteResult result,
+                            RomWritePhase phase, int reports, int bytes_sent) {
+            QTest::newRow(name) << kind << result << phase << reports << bytes_sent;
+        };
+        using R = RomWriteResult;
+        using P = RomWritePhase;
+        row("sums match", "match", R::SumsMatch, P::Done, 8, 16);
+        row("a cell that does not take its write", "bad cell", R::SumsDiffer, P::Done, 8, 16);
+        row("file emptied during the write: the verify covers what was written", "emptied",
+            R::SumsDiffer, P::Done, 8, 16);
+        row("empty file", "empty", R::EmptyFile, P::FileCheck, 0, 0);
+        row("missing file", "missing", R::UnreadableFile, P::FileCheck, 0, 0);
+        row("a folder", "folder", R::UnreadableFile, P::FileCheck, 0, 0);
+        row("a pipe, which would block the write", "pipe", R::UnreadableFile, P::FileCheck, 0, 0);
+        row("file gone before the verify", "removed", R::UnreadableFile, P::Verify, 4, 16);
+        row("device gone after the first data report, the window's way", "vanish",
+            R::NoChecksumAnswer, P::Verify, 3, 16);
     }
     void outcomes() {
         QFETCH(QString, kind);
         QFETCH(RomWriteResult, result);
         QTemporaryDir dir;
         const QByteArray file = Pattern(13);
-        QString path = WriteFile(dir, kind == QLatin1String("empty") ? QByteArray() : file);
+        QString path = ImageFile(dir, kind == QLatin1String("empty") ? QByteArray() : file);
         if (kind == QLatin1String("missing")) path = dir.filePath(QStringLiteral("none"));
         if (kind == QLatin1String("folder")) path = dir.path();
-        Device device;
-        if (kind == QLatin1String("bad cell")) device.talvo.rom.failWriteAt(kAt + 5);
-        if (kind == QLatin1String("removed"))
-            device.talvo.on_report = [&](const sim::RecordedReport&) {
-                if (device.talvo.rom.inDataPhase()) QFile::remove(path);
+        if (kind == QLatin1String("pipe")) {
+            path = dir.filePath(QStringLiteral("pipe"));
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        RomRig rig;
+        if (kind == QLatin1String("bad cell")) rig.talvo.rom.failWriteAt(kAt + 5);
+        if (kind == QLatin1String("vanish")) rig.talvo.vanishAfter(3);
+        if (kind == QLatin1String("removed") || kind == QLatin1String("emptied"))
+            rig.talvo.on_report = [&](const sim::RecordedReport&) {
+                if (!rig.talvo.rom.inDataPhase()) return;
+                if (kind == QLatin1String("removed"))
+                    QFile::remove(path);
+                else
+                    QFile::resize(path, 0);
             };
-        DrivenPacer pacer(device.talvo.clock, device.log);
-        const RomWriteOutcome outcome = device.write(path, pacer);
+        sim::SimPacer pacer(rig.talvo.clock);
+        const Outcome<RomWriteDetail> outcome = Write(rig, path, pacer);
+        const RomWriteDetail& detail = outcome.detail;
 
-        QCOMPARE(outcome.result, result);
-        QTEST(outcome.phase, "phase");
-        QTEST(int(device.talvo.reports().size()), "reports");
-        QTEST(int(outcome.bytes_sent), "bytes_sent");
+        QVERIFY(outcome.done());
+        QCOMPARE(detail.result, result);
+        QTEST(detail.phase, "phase");
+        QTEST(int(rig.talvo.reports().size()), "reports");
+        QTEST(int(detail.bytes_sent), "bytes_sent");
         if (result == RomWriteResult::SumsDiffer) {
-            QCOMPARE(outcome.file_sum, Sum(file));
+            QCOMPARE(detail.file_sum, kind == QLatin1String("emptied") ? 0 : Sum(file));
             uint16_t rom_sum = 0;
-            for (uint8_t b : device.talvo.rom.range(kAt, 13)) rom_sum = uint16_t(rom_sum + b);
-            QCOMPARE(outcome.device_sum, rom_sum);
-            QVERIFY(outcome.device_sum != outcome.file_sum);
+            for (uint8_t b : rig.talvo.rom.range(kAt, 13)) rom_sum = uint16_t(rom_sum + b);
+            QCOMPARE(detail.device_sum, rom_sum);
+            QVERIFY(detail.device_sum != detail.file_sum);
         }
         // The last text is the one the window leaves standing for this end.
         QString last;
-        for (const QString& entry : device.log)
+        for (const QString& entry : rig.log)
             if (entry.startsWith(QLatin1Char('='))) last = entry.mid(1);
-        const QString verdict = texts::VerdictText(outcome.device_sum, outcome.file_sum);
-        QCOMPARE(last, result == RomWriteResult::EmptyFile        ? texts::kEmptyFile
-                       : result == RomWriteResult::UnreadableFile ? texts::kUnreadableFile
-                                                                  : verdict);
+        const QString verdict = rom_texts::VerdictText(detail.device_sum, detail.file_sum);
+        QCOMPARE(last, result == RomWriteResult::EmptyFile          ? rom_texts::kEmptyFile
+                       : result == RomWriteResult::UnreadableFile   ? rom_texts::kUnreadableFile
+                       : result == RomWriteResult::NoChecksumAnswer ? rom_texts::kNoChecksum
+                                                                    : verdict);
     }
 
-    // A front end that goes, or a device that vanishes or falls silent: the
-    // write ends where it is, sends nothing more, and says how far it got.
-    // Without end_when_device_lost it keeps going as the window always has.
+    // A front end that goes, or a device that vanishes or falls silent while
+    // the front end asked to end then: the write ends where it is, sends
+    // nothing more, and says how far it got.
     void endingEarly_data() {
         QTest::addColumn<int>("gone_at_call");
         QTest::addColumn<int>("vanish_after");  // reports; -1: never, 0: silent from the start
-        QTest::addColumn<bool>("end_when_lost");
-        QTest::addColumn<RomWriteResult>("result");
+        QTest::addColumn<Ending>("ending");
         QTest::addColumn<RomWritePhase>("phase");
         QTest::addColumn<int>("reports");
         QTest::addColumn<int>("bytes_sent");
         QTest::newRow("front end gone in the first erase wait")
-            << 1 << -1 << false << RomWriteResult::Aborted << RomWritePhase::Erase << 1 << 0;
+            << 1 << -1 << Ending::FrontEndGone << RomWritePhase::Erase << 1 << 0;
         QTest::newRow("front end gone before the second data report")
-            << 5 << -1 << false << RomWriteResult::Aborted << RomWritePhase::Transfer << 3 << 8;
+            << 5 << -1 << Ending::FrontEndGone << RomWritePhase::Transfer << 3 << 8;
         QTest::newRow("front end gone while polling")
-            << 9 << -1 << false << RomWriteResult::Aborted << RomWritePhase::Verify << 5 << 16;
+            << 9 << -1 << Ending::FrontEndGone << RomWritePhase::Verify << 5 << 16;
         QTest::newRow("device gone after the erase")
-            << 0 << 1 << true << RomWriteResult::DeviceLost << RomWritePhase::Erase << 1 << 0;
+            << 0 << 1 << Ending::DeviceLost << RomWritePhase::Erase << 1 << 0;
         QTest::newRow("device gone after the first data report")
-            << 0 << 3 << true << RomWriteResult::DeviceLost << RomWritePhase::Transfer << 3 << 8;
-        QTest::newRow("device gone, the window's way")
-            << 0 << 3 << false << RomWriteResult::NoChecksumAnswer << RomWritePhase::Verify << 3
-            << 16;
+            << 0 << 3 << Ending::DeviceLost << RomWritePhase::Transfer << 3 << 8;
         QTest::newRow("device silent: three reads wait out their second")
-            << 0 << 0 << true << RomWriteResult::DeviceLost << RomWritePhase::Verify << 6 << 16;
+            << 0 << 0 << Ending::DeviceSilent << RomWritePhase::Verify << 6 << 16;
     }
     void endingEarly() {
         QFETCH(int, gone_at_call);
         QFETCH(int, vanish_after);
-        QFETCH(bool, end_when_lost);
         QTemporaryDir dir;
-        Device device;
-        if (vanish_after == 0) device.talvo.setSilent(true);
-        if (vanish_after > 0) device.talvo.vanishAfter(vanish_after);
-        DrivenPacer pacer(device.talvo.clock, device.log, gone_at_call);
-        const RomWriteOutcome outcome = device.write(WriteFile(dir, Pattern(13)), pacer,
-                                                     {.end_when_device_lost = end_when_lost});
-        QTEST(outcome.result, "result");
-        QTEST(outcome.phase, "phase");
-        QTEST(int(device.talvo.reports().size()), "reports");
-        QTEST(int(outcome.bytes_sent), "bytes_sent");
-        QCOMPARE(outcome.transfer_length, 16);
+        RomRig rig;
+        if (vanish_after == 0) rig.talvo.setSilent(true);
+        if (vanish_after > 0) rig.talvo.vanishAfter(vanish_after);
+        LoggedPacer pacer(rig, gone_at_call);
+        const Outcome<RomWriteDetail> outcome =
+            Write(rig, ImageFile(dir, Pattern(13)), pacer, OnDeviceLost::End);
+        QTEST(outcome.ending, "ending");
+        QTEST(outcome.detail.phase, "phase");
+        QTEST(int(rig.talvo.reports().size()), "reports");
+        QTEST(int(outcome.detail.bytes_sent), "bytes_sent");
+        QCOMPARE(outcome.detail.transfer_length, 16);
+    }
+
+    // Another sequence's hold keeps the write off the device: nothing is
+    // sent and nothing shown. The caller's own hold, handed to the write, is
+    // the one it sends through.
+    void holdOfTheLink_data() {
+        QTest::addColumn<bool>("handed_over");
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<int>("reports");
+        QTest::newRow("another sequence holds the link") << false << Ending::DeviceBusy << 0;
+        QTest::newRow("the caller's own hold") << true << Ending::Done << 8;
+    }
+    void holdOfTheLink() {
+        QFETCH(bool, handed_over);
+        QTemporaryDir dir;
+        RomRig rig;
+        DeviceLink::Exclusive hold(rig.link);
+        sim::SimPacer pacer(rig.talvo.clock);
+        RomWriteOptions options;
+        if (handed_over) options.hold = &hold;
+        const Outcome<RomWriteDetail> outcome =
+            Write(rig, ImageFile(dir, Pattern(13)), pacer, OnDeviceLost::GoOn, options);
+        QTEST(outcome.ending, "ending");
+        QTEST(int(rig.talvo.reports().size()), "reports");
+        QCOMPARE(rig.log.isEmpty(), !handed_over);
+        QCOMPARE(rig.link.heldOffCount(), 0);
     }
 
     // The verify polls for 15 s after the checksum request, on the pacer's
@@ -258,28 +316,29 @@ class RomWriteTest : public QObject {
         QFETCH(int, ends_by_ms);
         QTemporaryDir dir;
         const QByteArray file = Pattern(4096);
-        Device device;
-        sim::SimClock& clock = device.talvo.clock;
-        DrivenPacer pacer(clock, device.log);
-        if (sum_ms == -1) device.talvo.rom.setPollsBeforeReady(std::nullopt);
-        if (sum_ms == -2) device.talvo.silentAfter(1 + 1 + 4096 / 8 + 1);  // up to the request
+        RomRig rig;
+        sim::SimClock& clock = rig.talvo.clock;
+        LoggedPacer pacer(rig);
+        if (sum_ms == -1) rig.talvo.rom.setPollsBeforeReady(std::nullopt);
+        if (sum_ms == -2) rig.talvo.silentAfter(1 + 1 + 4096 / 8 + 1);  // up to the request
         if (sum_ms >= 0)
-            device.talvo.rom.setSumTime(std::chrono::milliseconds(sum_ms),
-                                        [&clock] { return clock.now(); });
+            rig.talvo.rom.setSumTime(std::chrono::milliseconds(sum_ms),
+                                     [&clock] { return clock.now(); });
         std::chrono::steady_clock::time_point requested_at{};
-        device.talvo.on_report = [&](const sim::RecordedReport& report) {
-            if (report.command()[0] == 0x06 && !device.talvo.rom.inDataPhase())
+        rig.talvo.on_report = [&](const sim::RecordedReport& report) {
+            if (report.command()[0] == 0x06 && !rig.talvo.rom.inDataPhase())
                 requested_at = clock.now();
         };
-        const RomWriteOutcome outcome = device.write(WriteFile(dir, file), pacer);
+        const Outcome<RomWriteDetail> outcome = Write(rig, ImageFile(dir, file), pacer);
 
-        QCOMPARE(outcome.result, result);
-        QVERIFY(device.log.size() >= 2);
-        QCOMPARE(device.log.last(), QStringLiteral("p"));
-        QCOMPARE(device.log[device.log.size() - 2],
+        QVERIFY(outcome.done());
+        QCOMPARE(outcome.detail.result, result);
+        QVERIFY(rig.log.size() >= 2);
+        QCOMPARE(rig.log.last(), QStringLiteral("p"));
+        QCOMPARE(rig.log[rig.log.size() - 2],
                  QLatin1Char('=') + (result == RomWriteResult::SumsMatch
-                                         ? texts::VerdictText(Sum(file), Sum(file))
-                                         : texts::kNoChecksum));
+                                         ? rom_texts::VerdictText(Sum(file), Sum(file))
+                                         : rom_texts::kNoChecksum));
         QVERIFY(requested_at != std::chrono::steady_clock::time_point{});
         const auto ended_after =
             std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - requested_at);

@@ -16,6 +16,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
 #include "rom/sleep_inhibitor.h"
 #include "tests/rom/rom_test_support.h"
@@ -162,7 +163,7 @@ class SleepInhibitorTest : public QObject {
     void asksForABlockingSleepAndIdleLock() {
         const size_t before = calls();
         {
-            rom::SleepInhibitor lock(QStringLiteral("talvo4ctl"), QStringLiteral("a test"));
+            SleepInhibitor lock(QStringLiteral("talvo4ctl"), QStringLiteral("a test"));
             QVERIFY2(lock.held(), qPrintable(lock.failure()));
             QVERIFY(lock.failure().isEmpty());
             const auto all = stand_in_->calls();
@@ -175,7 +176,7 @@ class SleepInhibitorTest : public QObject {
         }
         QVERIFY(stand_in_->lockReleasedWithin(5000));
 
-        rom::SleepInhibitor early;
+        SleepInhibitor early;
         QVERIFY(early.held() && stand_in_->lockHeld());
         early.release();
         QVERIFY(!early.held());
@@ -202,7 +203,7 @@ class SleepInhibitorTest : public QObject {
         if (setting == QLatin1String("no logind"))
             QVERIFY(standInBus().unregisterService(kService));
         if (setting == QLatin1String("refused")) stand_in_->setRefusing(true);
-        const rom::SleepInhibitor lock;
+        const SleepInhibitor lock;
         if (setting == QLatin1String("no logind")) QVERIFY(standInBus().registerService(kService));
         QVERIFY(!lock.held());
         QVERIFY2(lock.failure().startsWith(reason), qPrintable(lock.failure()));
@@ -222,7 +223,7 @@ class SleepInhibitorTest : public QObject {
         QTemporaryDir files;
         const QByteArray file = Pattern(40000);
         Rig rig;
-        if (ending == QLatin1String("differ")) rig.talvo.rom.failWriteAt(0xE8000 + 7);
+        if (ending == QLatin1String("differ")) rig.talvo.rom.failWriteAt(kRomAddress + 7);
         const size_t before = calls();
         int reports = 0;
         bool held_at_erase = false, held_in_transfer = false, held_at_verdict = false;
@@ -239,7 +240,7 @@ class SleepInhibitorTest : public QObject {
         QObject::connect(rig.main().Text1, &QLineEdit::textChanged, [&](const QString& text) {
             if (text.contains(QLatin1String(" file="))) held_at_verdict = stand_in_->lockHeld();
         });
-        rig.dialogs.answers.push_back(WriteFile(files, file));
+        rig.dialogs.answers.push_back(ImageFile(files, file));
         rig.main().Command10_Click();
 
         QVERIFY(reports <= 10000);
@@ -265,9 +266,9 @@ class SleepInhibitorTest : public QObject {
         rig.talvo.on_report = [&](const sim::RecordedReport&) {
             if (++reports > 1000) SetProgramEnding(true);
         };
-        rig.dialogs.answers.push_back(WriteFile(files, file));
+        rig.dialogs.answers.push_back(ImageFile(files, file));
         rig.main().Command10_Click();
-        QCOMPARE(rig.main().Text1->text(), rom::texts::VerdictText(Sum(file), Sum(file)));
+        QCOMPARE(rig.main().Text1->text(), rom_texts::VerdictText(Sum(file), Sum(file)));
     }
 };
 

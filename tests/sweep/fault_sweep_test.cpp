@@ -16,6 +16,7 @@
 #include "capture/capture_texts.h"
 #include "capture/slot_operations.h"
 #include "device/device_link.h"
+#include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
 #include "rom/rom_write.h"
 #include "sim/exchange_log.h"
@@ -149,22 +150,20 @@ Told Load(Device device, Front front) {
             {}};
 }
 
-Told WriteRom(Device device, Front front, const QString& file) {
+Told Write(Device device, Front front, const QString& file) {
     Told told;
-    rom::RomWriteObserver observer;
+    RomWriteObserver observer;
     observer.status = [&](const QString& text) { told.text = text; };
-    rom::RomWriteOptions options;
-    options.end_when_device_lost = front == Front::Terminal;
-    const rom::RomWriteOutcome outcome =
-        rom::WriteRom(device.link, 0xE8000, file, device.pacer, observer, options);
-    told.failure = outcome.result == rom::RomWriteResult::DeviceLost ||
-                   outcome.result == rom::RomWriteResult::NoChecksumAnswer;
+    const OnDeviceLost on_lost = front == Front::Terminal ? OnDeviceLost::End : OnDeviceLost::GoOn;
+    const Outcome<RomWriteDetail> outcome =
+        WriteRom(device.link, kRomAddress, file, {device.pacer, {}, on_lost}, observer);
+    told.failure = !outcome.done() || outcome.detail.result == RomWriteResult::NoChecksumAnswer;
     return told;
 }
 
 std::vector<Operation> Operations(const QString& rom_file) {
     // Status polls for at most kChecksumWait, each after a wait of two ticks.
-    const int most_polls = int(rom::kChecksumWait / (2 * kMainTick)) + 1;
+    const int most_polls = int(kChecksumWait / (2 * kMainTick)) + 1;
     return {
         // Picture information, 101 line requests, capture_end. The third read
         // in a row that waits out its second ends the capture.
@@ -211,9 +210,8 @@ std::vector<Operation> Operations(const QString& rom_file) {
          .most_reads = 1 + 1 + most_polls,
          .most_time = 20s,
          .tick = kMainTick,
-         .run = [rom_file](Device device,
-                           Front front) { return WriteRom(device, front, rom_file); },
-         .window_texts = {rom::texts::kNoChecksum},
+         .run = [rom_file](Device device, Front front) { return Write(device, front, rom_file); },
+         .window_texts = {rom_texts::kNoChecksum},
          .window_tells_vanish = true},
     };
 }
