@@ -22,6 +22,7 @@
 #include "capture/capture_operations.h"
 #include "capture/capture_protocol.h"
 #include "fuzz/sequence_rig.h"
+#include "remote/key_table.h"
 
 namespace {
 
@@ -46,20 +47,22 @@ bool SizeAccepted(unsigned width, unsigned height) {
     return transfer > 100 && transfer < 2048 && height > 100 && height < 1300;
 }
 
-void CheckReadiness(const std::vector<sim::Exchange>& log, CaptureOutcome outcome,
-                    DeviceLostPolicy policy) {
+void CheckReadiness(const std::vector<sim::Exchange>& log, const CaptureOutcome& outcome,
+                    OnDeviceLost on_lost) {
     // Live picture, remote key, picture information: each answered once.
     Check(log.size() == 6);
     Check(!log[0].is_read && log[0].command[0] == kImageSlotCommand && log[0].command[1] == 0x80);
-    Check(!log[2].is_read && log[2].command[0] == kRemoteKeyCommandCode &&
+    Check(!log[2].is_read && log[2].command[0] == kRemoteKeyCommand &&
           log[2].command[1] == kCaptureReadyKey);
     Check(!log[4].is_read && log[4].command[0] == kPictureInfoCommand);
-    if (policy == DeviceLostPolicy::End && fuzz::SilentReadsBefore(log, 6) >= 3) {
-        Check(outcome == CaptureOutcome::DeviceLost);
+    // The scripted device never fails a report, it only falls silent.
+    if (on_lost == OnDeviceLost::End && fuzz::SilentReadsBefore(log, 6) >= 3) {
+        Check(outcome.ending == Ending::DeviceSilent);
         return;
     }
     const bool ready = log[5].data[4] == kCaptureFpgaSelection;
-    Check(outcome == (ready ? CaptureOutcome::Done : CaptureOutcome::NotReady));
+    Check(outcome.done() &&
+          outcome.detail.check == (ready ? CaptureCheck::Passed : CaptureCheck::NotReady));
 }
 
 // The picture a capture must leave, line by line from the traffic alone:
@@ -102,12 +105,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const int end_line = data[0] & 0x7F;
     const bool front_end_goes = (data[0] & 0x80) != 0;
-    const auto policy = (data[1] & 1) ? DeviceLostPolicy::End : DeviceLostPolicy::KeepGoing;
+    const auto on_lost = (data[1] & 1) ? OnDeviceLost::End : OnDeviceLost::GoOn;
     const bool program_ending = (data[1] & 2) != 0;
     fuzz::SequenceRig rig({data + 2, size - 2});
     const auto& log = rig.log.all();
 
-    CheckReadiness(log, CheckCaptureReady(rig.link, {}, policy), policy);
+    CheckReadiness(log, CheckCaptureReady(rig.link, {}, on_lost), on_lost);
     const size_t first = log.size();
 
     CaptureState state = EarlierPicture();
@@ -122,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     };
     observer.program_ending = [&] { return program_ending; };
     const StopRequest stop = [&] { return !front_end_goes && lines_told == end_line; };
-    const CaptureOutcome outcome = RunCapture(rig.link, state, pacer, observer, stop, policy);
+    const CaptureOutcome outcome = RunCapture(rig.link, state, {pacer, stop, on_lost}, observer);
 
     // The picture and its sizes agree, whatever happened.
     Check(state.frame_width >= 0 && state.frame_height >= 0);
@@ -133,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto& answer = log[first + 1].data;
     const unsigned width = answer[0] + 256u * answer[1];
     const unsigned height = answer[2] + 256u * answer[3];
-    const bool lost_at_size = policy == DeviceLostPolicy::End &&
+    const bool lost_at_size = on_lost == OnDeviceLost::End &&
                               fuzz::SilentReadsBefore(log, first + 2) >= kSilentReadsToGiveUp;
 
     // Every way out closes with capture_end and its answer, except a program
@@ -141,18 +144,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t n = log.size();
     const bool closed =
         log[n - 1].is_read && !log[n - 2].is_read && log[n - 2].command[0] == kCaptureEndCommand;
-    Check(closed == (outcome != CaptureOutcome::ProgramEnding));
+    Check(closed == !(outcome.ending == Ending::FrontEndGone && outcome.detail.program_ending));
+    Check(outcome.detail.program_ending ==
+          (outcome.ending == Ending::FrontEndGone && program_ending));
 
     if (lost_at_size || !SizeAccepted(width, height)) {
-        Check(outcome ==
-              (lost_at_size ? CaptureOutcome::DeviceLost : CaptureOutcome::SizeRejected));
+        if (lost_at_size)
+            Check(outcome.ending == Ending::DeviceSilent);
+        else
+            Check(outcome.done() && outcome.detail.check == CaptureCheck::SizeRejected);
+        Check(!outcome.detail.size);
         Check(state.frame_width == earlier.frame_width &&
               state.frame_height == earlier.frame_height &&
               state.frame_buffer == earlier.frame_buffer);
         Check(log.size() == first + 4);
         return 0;
     }
-    Check(outcome != CaptureOutcome::SizeRejected && outcome != CaptureOutcome::NotReady);
+    Check(outcome.detail.check == CaptureCheck::Passed && outcome.detail.size);
     const unsigned transfer = (width + 63) / 64 * 64;
     const int reports = int(3 * transfer / 64);
     Check(state.source_width == width && state.transfer_width == int(transfer));
@@ -181,8 +189,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Check(requests <= int(height) && requests == lines_told);
     Check(reads <= requests * reports);
-    if (outcome == CaptureOutcome::Done) Check(requests == int(height) && !gave_up);
-    if (outcome == CaptureOutcome::DeviceSilent) Check(gave_up);
+    if (outcome.ending == Ending::Done) Check(requests == int(height) && !gave_up);
+    if (outcome.ending == Ending::DeviceSilent) Check(gave_up);
 
     CheckPicture(log, first + 2, width, state);
     return 0;
