@@ -23,6 +23,8 @@ struct Program {
     FileDialogs& dialogs;
     HidPlatform* platform;
     Ticks ticks;
+    // The capture window's 100 ms clock that "REC" waits on; its Timer1 drives it.
+    Ticks capture_ticks{kCaptureTick};
     int16_t DeviceConnected = 0;
     int32_t rom_address = 0;
     CaptureState capture;

@@ -2,34 +2,38 @@
 // The capture window's device sequences without the window: the readiness
 // check at opening and the line-by-line capture into frame_buffer. The
 // capture window and the terminal tool both run them; each lends its own
-// pacer, observer and stop request.
+// front end (pacer, stop request, device-lost setting) and observer.
 
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 
+#include "capture/capture_protocol.h"
 #include "capture/capture_state.h"
 #include "device/device_link.h"
 #include "device/sequence.h"
 
 namespace talvo {
 
-enum class CaptureOutcome {
-    Done,           // the readiness check found the device ready; every line arrived
-    NotReady,       // the device runs another FPGA selection than capturing needs
-    Stopped,        // the stop request ended the capture after a line
-    SizeRejected,   // the picture-information answer carried no usable size
-    DeviceSilent,   // three reads in a row waited out their full wait
-    DeviceLost,     // writes or reads failed (only with DeviceLostPolicy::End)
-    FrontEndGone,   // the pacer said the front end went away; capture_end still went out
-    ProgramEnding,  // the whole program ends: nothing more went out
+// What the device's answers made of a sequence that ran its course.
+enum class CaptureCheck {
+    Passed,
+    NotReady,      // the device runs another FPGA selection than capturing needs
+    SizeRejected,  // the picture-information answer carried no usable size
 };
 
-// What a device that vanished does to a sequence. The windows never noticed
-// (reads that fail return zeros at once, and the capture runs on through its
-// lines); the terminal tool ends the sequence and says so.
-enum class DeviceLostPolicy { KeepGoing, End };
+struct CaptureDetail {
+    CaptureCheck check = CaptureCheck::Passed;
+    // With Ending::FrontEndGone: the whole program ends and has closed the
+    // device, so not even capture_end went out.
+    bool program_ending = false;
+    // The size the capture accepted; empty until one was.
+    std::optional<PictureSize> size;
+};
+
+using CaptureOutcome = Outcome<CaptureDetail>;
 
 // What the sequence tells its front end. Every member may stay empty. None of
 // them is called after the pacer said the front end is gone.
@@ -52,22 +56,30 @@ struct CaptureObserver {
 };
 
 // The readiness check: the live picture (0x17, 0x80), remote key 0x17, and
-// the picture-information query, each answered; Done when the answer's FPGA
-// selection is 2, else NotReady. Tells the observer's status the ready text
-// or the FPGA message.
+// the picture-information query, each answered; Done, with NotReady in the
+// detail unless the answer's FPGA selection is 2. Tells the observer's status
+// the ready text or the FPGA message. It does not wait, so it takes only the
+// device-lost setting.
 CaptureOutcome CheckCaptureReady(DeviceLink& link, const CaptureObserver& observer = {},
-                                 DeviceLostPolicy lost = DeviceLostPolicy::KeepGoing);
+                                 OnDeviceLost on_lost = OnDeviceLost::GoOn);
 
 // One capture: clears state.stop_requested, asks for the picture's size and,
 // when it is accepted, fills state (sizes and a new frame_buffer) line by
-// line. Between two lines it gives the pacer its pass, then asks `stop`.
-// Every way out but ProgramEnding closes with capture_end (0x16, 0x00) and
-// its answer. `stop` may be empty.
-CaptureOutcome RunCapture(DeviceLink& link, CaptureState& state, Pacer& pacer,
-                          const CaptureObserver& observer, const StopRequest& stop,
-                          DeviceLostPolicy lost = DeviceLostPolicy::KeepGoing);
-
-// Sends capture_end: command 0x16 with argument 0x00, and reads its answer.
-void SendCaptureEnd(DeviceLink& link);
+// line. Between two lines it gives the pacer its pass, then asks the stop
+// request.
+//
+// The device is told the capture is over (capture_end, 0x16 0x00, and its
+// answer) on every way out once the query went out: a stop, a refused size,
+// a lost device, and also a front end that went away, since the device
+// would otherwise go on holding its picture for a capture nobody reads.
+// Only a program that is ending sends nothing more: it has closed the
+// device already.
+//
+// A device that let three reads in a row run into their wait ends the
+// capture as DeviceSilent under either device-lost setting: the windows
+// have always given up then, as a picture takes up to 120 000 reads and the
+// window would stay deaf to a stop for hours.
+CaptureOutcome RunCapture(DeviceLink& link, CaptureState& state, const FrontEnd& front,
+                          const CaptureObserver& observer = {});
 
 }  // namespace talvo

@@ -41,7 +41,7 @@ QString PictureInfoText(int32_t frame_width, int32_t frame_height) {
         .arg(frame_height);
 }
 
-void StoreLineReport(std::span<uint8_t> line, int report_index, const ReportData& data) {
+void StoreLineReport(std::span<uint8_t> line, int report_index, const LineReportData& data) {
     const size_t pixels = line.size() / 3;
     size_t k = size_t(std::max(report_index, 0)) * kReportDataBytes;
     for (uint8_t byte : data) {

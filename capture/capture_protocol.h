@@ -16,12 +16,12 @@ inline constexpr uint8_t kPictureInfoCommand = 0x14;
 inline constexpr uint8_t kLineRequestCommand = 0x15;
 inline constexpr uint8_t kCaptureEndCommand = 0x16;
 inline constexpr uint8_t kImageSlotCommand = 0x17;
-inline constexpr uint8_t kRemoteKeyCommandCode = 0x13;
 inline constexpr uint8_t kCaptureReadyKey = 0x17;
 inline constexpr uint8_t kCaptureFpgaSelection = 2;
 
 inline constexpr int kReportDataBytes = 64;
-using ReportData = std::array<uint8_t, kReportDataBytes>;
+// The data of one input report of a line's stream.
+using LineReportData = std::array<uint8_t, kReportDataBytes>;
 
 // The sizes of a picture the window accepted.
 struct PictureSize {
@@ -53,7 +53,7 @@ QString PictureInfoText(int32_t frame_width, int32_t frame_height);
 // Stores the report_index-th report of a line's stream into `line` (the line's
 // frame_width x 3 bytes of frame_buffer): red, green, blue in the stream become
 // blue, green, red in the buffer, and pixels from frame_width on are dropped.
-void StoreLineReport(std::span<uint8_t> line, int report_index, const ReportData& data);
+void StoreLineReport(std::span<uint8_t> line, int report_index, const LineReportData& data);
 
 // Blackens the pixels from source_width on: the stream carries something there,
 // but it is not part of the picture.

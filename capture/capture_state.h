@@ -1,5 +1,5 @@
 #pragma once
-// The picture and the capture counters: program-wide, so the last picture
+// The picture and the capture's stop flag: program-wide, so the last picture
 // survives closing and reopening the capture window.
 
 #include <QString>
@@ -15,8 +15,7 @@ struct CaptureState {
     int32_t frame_height = 0;
     std::vector<uint8_t> frame_buffer;  // blue, green, red; top line first
     int16_t stop_requested = 0;
-    int capture_ticks = 0;  // 0..4095, advanced by the capture window's 100 ms timer
-    QString file_name;      // where the last bitmap save went
+    QString file_name;  // where the last bitmap save went
 };
 
 }  // namespace talvo

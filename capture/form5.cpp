@@ -17,6 +17,7 @@
 
 #include "app/program.h"
 #include "app/ui_support.h"
+#include "app/window_pacer.h"
 #include "capture/bitmap_file.h"
 #include "capture/button_pictures.h"
 #include "capture/capture_operations.h"
@@ -62,23 +63,6 @@ QPushButton* MakeButton(QWidget* parent, const QString& object_name, const QStri
 }
 
 }  // namespace
-
-// How the window lends its time to the capture and to "REC": a tick is one
-// of its Timer1 ticks counted in capture_ticks, a pass handles the events
-// that are waiting. The sequence ends once the window is gone or the program
-// ends.
-class Form5::CaptureWindowPacer : public Pacer {
-  public:
-    explicit CaptureWindowPacer(Form5& window) : window_(&window) {}
-    bool waitTicks(int ticks) override { return window_ && window_->waitCaptureTicks(ticks); }
-    bool pass() override {
-        ProcessPendingEvents();
-        return window_ && !ProgramEnding();
-    }
-
-  private:
-    QPointer<Form5> window_;
-};
 
 Form5::Form5(Program& program) : program_(program) {
     setObjectName(QStringLiteral("Form5"));
@@ -143,10 +127,12 @@ void Form5::buildControls() {
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(100);
+    Timer1->setInterval(int(program_.capture_ticks.period().count()));
     QObject::connect(Timer1, &QTimer::timeout, this, &Form5::Timer1_Timer);
     // Only the waits of "REC" read capture_ticks, and each resets it first:
-    // the timer runs while one of them waits, so an idle window never wakes.
+    // WaitTicks runs the timer while one of them waits, so an idle window
+    // never wakes.
+    program_.capture_ticks.attachTimer(Timer1);
 }
 
 void Form5::buildCopyAction() {
@@ -242,47 +228,58 @@ void Form5::Form_Load() {
     Command4->setEnabled(false);
     CaptureObserver observer;
     observer.status = [this](const QString& text) { Text1->setPlainText(text); };
-    if (CheckCaptureReady(program_.link, observer) == CaptureOutcome::Done) return;
+    const CaptureOutcome ready = CheckCaptureReady(program_.link, observer);
+    if (ready.done() && ready.detail.check == CaptureCheck::Passed) return;
     for (QAbstractButton* button :
          std::initializer_list<QAbstractButton*>{Command1, Command2, Command3, Command4})
         button->setEnabled(false);
 }
 
-void Form5::Timer1_Timer() {
-    program_.capture.capture_ticks = (program_.capture.capture_ticks + 1) & 0xFFF;
+void Form5::Timer1_Timer() { program_.capture_ticks.advance(); }
+
+void Form5::enableCaptureButtons(bool enabled) {
+    for (QAbstractButton* button :
+         std::initializer_list<QAbstractButton*>{Command1, Command2, Command4, Command5})
+        button->setEnabled(enabled);
 }
 
 void Form5::Command2_Click() {
     if (capturing_ || !Command2->isEnabled()) return;
     capturing_ = true;
     updateCopyAction();
-    for (QAbstractButton* button :
-         std::initializer_list<QAbstractButton*>{Command1, Command2, Command4, Command5})
-        button->setEnabled(false);
+    const bool could_save = Command4->isEnabled();
+    enableCaptureButtons(false);
+    // A capture started from a "REC" wait holds that wait still: the passes
+    // between its lines must not count its ticks.
     Timer1->stop();
 
     Program& program = program_;
-    CaptureWindowPacer pacer(*this);
+    const QPointer<Form5> self(this);
+    TickPacer pacer(program.capture_ticks, [self] { return !self.isNull(); });
+    const StopRequest stop = [&program] {
+        return program.capture.stop_requested == 1 || program.DeviceConnected == 0;
+    };
     CaptureObserver observer;
     observer.status = [this](const QString& text) { Text1->setPlainText(text); };
     observer.size_accepted = [this](const CaptureState&) { setUpPicture1(); };
     observer.line = [this](int y, std::span<const uint8_t> line) { Picture1->plotLine(y, line); };
     observer.before_capture_end = [this] {
-        for (QAbstractButton* button :
-             std::initializer_list<QAbstractButton*>{Command1, Command2, Command4, Command5})
-            button->setEnabled(true);
+        enableCaptureButtons(true);
         Command1->setText(texts::kStill);
         Describe(Command1, texts::kStill, Command1->accessibleDescription());
     };
     observer.program_ending = [] { return ProgramEnding(); };
-    const StopRequest stop = [&program] {
-        return program.capture.stop_requested == 1 || program.DeviceConnected == 0;
-    };
-    const CaptureOutcome outcome = RunCapture(program.link, program.capture, pacer, observer, stop);
+    const CaptureOutcome outcome =
+        RunCapture(program.link, program.capture, FrontEnd{pacer, stop}, observer);
     // Gone or going: nothing of the window may be touched any more.
-    if (outcome == CaptureOutcome::FrontEndGone || outcome == CaptureOutcome::ProgramEnding) return;
+    if (outcome.ending == Ending::FrontEndGone) return;
+    if (outcome.ending == Ending::DeviceBusy) {
+        // Another sequence holds the device; nothing went out.
+        enableCaptureButtons(true);
+        Command4->setEnabled(could_save);
+    }
     // A recording that started this capture from one of its waits counts on.
-    if (tick_waits_ > 0) Timer1->start();
+    if (program.capture_ticks.waiting() > 0) Timer1->start();
     capturing_ = false;
     updateCopyAction();
     closeIfAsked();
@@ -320,49 +317,38 @@ void Form5::closeIfAsked() {
     if (close_pending_ && !capturing_ && recording_ == 0) close();
 }
 
-bool Form5::waitCaptureTicks(int n) {
-    QPointer<Form5> self(this);
-    CaptureState& capture = program_.capture;
-    capture.capture_ticks = 0;
-    // A capture started from a wait stops the timer and starts it again when
-    // it ends: the wait stands still meanwhile.
-    ++tick_waits_;
-    if (!Timer1->isActive()) Timer1->start();
-    while (self && !ProgramEnding() && capture.capture_ticks < n)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (!self) return false;
-    // An outer wait, if any, still needs its ticks.
-    if (--tick_waits_ == 0) Timer1->stop();
-    return !ProgramEnding();
-}
-
 void Form5::Command1_Click() {
     if (!Command1->isEnabled()) return;
     const int slot = FirstFreeSlot(
         {Check1->isChecked(), Check2->isChecked(), Check3->isChecked(), Check4->isChecked()});
     if (slot != 0) {
         mark(slot)->setChecked(true);
-        QPointer<Form5> self(this);
-        CaptureWindowPacer pacer(*this);
+        const QPointer<Form5> self(this);
+        TickPacer pacer(program_.capture_ticks, [self] { return !self.isNull(); });
         ++recording_;
-        const bool sent_all = RecordSlot(program_.link, slot, pacer);
+        const Outcome<SlotCheck> recorded = RecordSlot(program_.link, slot, FrontEnd{pacer});
         if (!self) return;
         --recording_;
+        if (recorded.ending == Ending::DeviceBusy) {
+            // Another sequence holds the device: nothing was recorded there.
+            mark(slot)->setChecked(false);
+            return;
+        }
         // Only the end of the program cuts a recording short.
-        if (!sent_all) return;
+        if (recorded.ending == Ending::FrontEndGone) return;
     }
     Command10->setEnabled(false);
     closeIfAsked();
 }
 
 void Form5::showSlot(int slot) {
-    ShowSlot(program_.link, slot);
+    if (ShowSlot(program_.link, slot).ending == Ending::DeviceBusy) return;
     Command10->setEnabled(true);
 }
 
 void Form5::Command10_Click() {
     if (!Command10->isEnabled()) return;
-    ShowLivePicture(program_.link);
+    if (ShowLivePicture(program_.link).ending == Ending::DeviceBusy) return;
     Command10->setEnabled(false);
 }
 

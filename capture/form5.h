@@ -66,8 +66,6 @@ class Form5 : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    class CaptureWindowPacer;
-
     void buildControls();
     void buildSlotControls();
     void buildCopyAction();
@@ -76,17 +74,15 @@ class Form5 : public QWidget {
     void copyPicture();
     void Form_Load();
     void showSlot(int slot);
-    // Waits until capture_ticks has counted n ticks of Timer1, handling events.
-    // False when the window or the program is gone meanwhile.
-    bool waitCaptureTicks(int n);
+    // REC, capture, save and close: off while a capture runs.
+    void enableCaptureButtons(bool enabled);
     void setUpPicture1();
     void closeIfAsked();
 
     Program& program_;
     QAction* copy_action_ = nullptr;
     bool capturing_ = false;
-    int tick_waits_ = 0;  // waits on capture_ticks in progress, one inside another
-    int recording_ = 0;   // "REC" sequences under way; a second may start in the first's waits
+    int recording_ = 0;  // "REC" sequences under way; a second may start in the first's waits
     // A close asked for while a capture or a recording ran: the window closes
     // when the last of them has ended.
     bool close_pending_ = false;

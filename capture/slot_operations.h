@@ -12,7 +12,11 @@
 
 namespace talvo {
 
-void SendSlotCode(DeviceLink& link, uint8_t code);
+// Beside the ending: whether the slot asked for is one at all.
+enum class SlotCheck {
+    Passed,
+    NoSuchSlot,  // not 1..4: nothing was sent
+};
 
 // The first slot (1..4) whose mark is unticked, looking from slot 1; 0 when
 // all four are ticked.
@@ -22,15 +26,20 @@ constexpr bool IsImageSlot(int slot) { return slot >= 1 && slot <= kImageSlots; 
 
 // Records the device's picture into `slot` (1..4): its first code, a wait of
 // 1 tick, its second code, a wait of 4 ticks, its third code. The pacer
-// counts the ticks in the capture window's clock (100 ms a tick). False when
-// not all three codes went out: the slot is no slot (nothing is sent), or
-// the pacer ended the sequence during a wait.
-bool RecordSlot(DeviceLink& link, int slot, Pacer& pacer);
+// counts the ticks in the capture window's clock (100 ms a tick).
+//
+// Once the first code went out, only the front end going away ends the
+// recording early (FrontEndGone, after the wait in hand): the device is then
+// in the middle of storing a picture, and cut short it keeps a slot that is
+// half written. So the stop request is never asked, and a device that is
+// lost or silent still gets the remaining codes; the ending says so
+// afterwards where the front end asked to end on trouble.
+Outcome<SlotCheck> RecordSlot(DeviceLink& link, int slot, const FrontEnd& front);
 
-// Makes the device show `slot` (1..4); false, sending nothing, for any other.
-bool ShowSlot(DeviceLink& link, int slot);
+// Makes the device show `slot` (1..4).
+Outcome<SlotCheck> ShowSlot(DeviceLink& link, int slot, OnDeviceLost on_lost = OnDeviceLost::GoOn);
 
 // Makes the device show its live picture again (code 0x80).
-void ShowLivePicture(DeviceLink& link);
+Outcome<> ShowLivePicture(DeviceLink& link, OnDeviceLost on_lost = OnDeviceLost::GoOn);
 
 }  // namespace talvo

@@ -24,20 +24,19 @@ class CaptureCommand : public Command {
         CaptureObserver observer;
         observer.status = [&status](const QString& text) { status = text; };
 
-        switch (CheckCaptureReady(link, observer, DeviceLostPolicy::End)) {
-            case CaptureOutcome::Done:
-                break;
-            case CaptureOutcome::NotReady:
-                console.error(QStringLiteral("talvo4ctl: the TALVO-4 does not run FPGA selection "
-                                             "2, which capturing needs. The capture window "
-                                             "says:\n") +
-                              capture_texts::kSelectFpga);
-                return kExitFailed;
-            default:
-                console.error(QStringLiteral("talvo4ctl: %1 during the readiness check; nothing "
-                                             "was captured")
-                                  .arg(LostDeviceText(link)));
-                return kExitDeviceLost;
+        const CaptureOutcome ready = CheckCaptureReady(link, observer, OnDeviceLost::End);
+        if (!ready.done()) {
+            console.error(QStringLiteral("talvo4ctl: %1 during the readiness check; nothing "
+                                         "was captured")
+                              .arg(LostDeviceText(link)));
+            return kExitDeviceLost;
+        }
+        if (ready.detail.check == CaptureCheck::NotReady) {
+            console.error(QStringLiteral("talvo4ctl: the TALVO-4 does not run FPGA selection "
+                                         "2, which capturing needs. The capture window "
+                                         "says:\n") +
+                          capture_texts::kSelectFpga);
+            return kExitFailed;
         }
 
         CaptureState state;
@@ -66,29 +65,28 @@ class CaptureCommand : public Command {
         SleepingPacer pacer(kCaptureTick, [&] { return context.interrupts.presses() > 1; });
 
         const CaptureOutcome outcome =
-            RunCapture(link, state, pacer, observer, stop, DeviceLostPolicy::End);
-        if (outcome != CaptureOutcome::SizeRejected) progress.finish();
+            RunCapture(link, state, FrontEnd{pacer, stop, OnDeviceLost::End}, observer);
+        const bool size_rejected = outcome.detail.check == CaptureCheck::SizeRejected;
+        if (!size_rejected) progress.finish();
         const QString how_far =
             QStringLiteral("after line %1 of %2").arg(lines).arg(state.frame_height);
-        switch (outcome) {
-            case CaptureOutcome::Done:
-                return save(state, console);
-            case CaptureOutcome::SizeRejected:
+        switch (outcome.ending) {
+            case Ending::Done:
+                if (!size_rejected) return save(state, console);
                 console.error(QStringLiteral("talvo4ctl: the device reported no usable picture "
                                              "size. The capture window says:\n") +
                               capture_texts::kNoInput);
                 return kExitFailed;
-            case CaptureOutcome::Stopped:
-            case CaptureOutcome::FrontEndGone:
-            case CaptureOutcome::ProgramEnding:
+            case Ending::Stopped:
+            case Ending::FrontEndGone:
                 console.error(QStringLiteral("talvo4ctl: capture stopped by Ctrl+C %1; the "
                                              "device was told the capture ended; no file "
                                              "written")
                                   .arg(how_far));
                 return kExitInterrupted;
-            case CaptureOutcome::DeviceSilent:
-            case CaptureOutcome::DeviceLost:
-            case CaptureOutcome::NotReady:
+            case Ending::DeviceSilent:
+            case Ending::DeviceLost:
+            case Ending::DeviceBusy:  // nothing else holds the terminal's link
                 break;
         }
         console.error(

