@@ -9,13 +9,13 @@
 #include <string>
 
 #include "app/texts.h"
-#include "app/ui_support.h"
 #include "capture/form5.h"
 #include "device/device_listing.h"
 #include "packaging/udev_rule.h"
 #include "remote/form2.h"
 #include "rom/download.h"
 #include "timing/form6.h"
+#include "ui/ui_support.h"
 
 namespace talvo {
 namespace {

@@ -15,8 +15,6 @@
 #include <QToolButton>
 #include <cmath>
 
-#include "app/program.h"
-#include "app/ui_support.h"
 #include "capture/bitmap_file.h"
 #include "capture/button_pictures.h"
 #include "capture/capture_operations.h"
@@ -26,6 +24,8 @@
 #include "capture/picture_box.h"
 #include "capture/slot_codes.h"
 #include "capture/slot_operations.h"
+#include "ui/program.h"
+#include "ui/ui_support.h"
 
 namespace talvo {
 namespace {

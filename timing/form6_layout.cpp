@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/ui_support.h"
 #include "timing/form6.h"
+#include "ui/ui_support.h"
 
 namespace talvo {
 namespace {

@@ -7,10 +7,10 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/ui_support.h"
 #include "capture/capture_texts.h"
 #include "capture/picture_box.h"
 #include "tests/capture/capture_window.h"
+#include "ui/ui_support.h"
 
 using namespace talvo;
 using namespace talvo::testing;

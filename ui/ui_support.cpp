@@ -1,4 +1,4 @@
-#include "app/ui_support.h"
+#include "ui/ui_support.h"
 
 #include <QStringList>
 #include <QWidget>
