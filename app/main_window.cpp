@@ -20,15 +20,6 @@
 namespace talvo {
 namespace {
 
-QPushButton* MakeButton(QWidget* parent, const char* object_name, const QString& caption,
-                        QRect geometry, const QString& description) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(object_name));
-    button->setGeometry(geometry);
-    Describe(button, caption, description);
-    return button;
-}
-
 // The one line for a terminal when a TALVO-4 is there but this user may not
 // open it. The path comes from the system's device list; control characters
 // in it must not reach the terminal.

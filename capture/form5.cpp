@@ -52,15 +52,6 @@ QToolButton* MakePictureButton(QWidget* parent, const char* object_name, const Q
     return button;
 }
 
-QPushButton* MakeButton(QWidget* parent, const QString& object_name, const QString& caption,
-                        QRect geometry, const QString& description) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(object_name);
-    button->setGeometry(geometry);
-    Describe(button, caption, description);
-    return button;
-}
-
 }  // namespace
 
 // How the window lends its time to the capture and to "REC": a tick is one
