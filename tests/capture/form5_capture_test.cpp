@@ -10,6 +10,7 @@
 #include "capture/capture_texts.h"
 #include "capture/picture_box.h"
 #include "tests/capture/capture_window.h"
+#include "tests/support/test_main.h"
 #include "ui/ui_support.h"
 
 using namespace talvo;
@@ -526,5 +527,5 @@ void Form5CaptureTest::pictureOutlivesTheWindow() {
     QCOMPARE(again->Command1->text(), QStringLiteral("REC"));
 }
 
-QTEST_MAIN(Form5CaptureTest)
+TALVO_TEST_MAIN(Form5CaptureTest)
 #include "form5_capture_test.moc"

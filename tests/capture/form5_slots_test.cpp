@@ -10,6 +10,7 @@
 #include "capture/capture_texts.h"
 #include "tests/capture/capture_window.h"
 #include "tests/support/no_override.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -467,5 +468,5 @@ void Form5SlotsTest::closingTheMainWindowDuringTheSaveDialogWritesNothing() {
     QVERIFY(rig.program.capture.file_name.isEmpty());
 }
 
-QTEST_MAIN(Form5SlotsTest)
+TALVO_TEST_MAIN(Form5SlotsTest)
 #include "form5_slots_test.moc"

@@ -3,10 +3,11 @@
 // refused, or lost.
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "packaging/udev_rule.h"
 #include "tests/cli/ctl_runner.h"
+#include "tests/support/test_main.h"
 
 using talvo::testing::CtlRun;
 using talvo::testing::RunCtl;
@@ -199,5 +200,5 @@ class CtlBasicsTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(CtlBasicsTest)
+TALVO_TEST_GUILESS_MAIN(CtlBasicsTest)
 #include "ctl_basics_test.moc"

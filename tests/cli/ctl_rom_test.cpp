@@ -2,13 +2,14 @@
 // device; in process for what lands in the simulated ROM.
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 #include <cstdio>
 
 #include "cli/commands.h"
 #include "sim/sim_platform.h"
 #include "tests/cli/ctl_runner.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using talvo::testing::CtlRun;
 using talvo::testing::RunCtl;
@@ -187,5 +188,5 @@ class CtlRomTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(CtlRomTest)
+TALVO_TEST_GUILESS_MAIN(CtlRomTest)
 #include "ctl_rom_test.moc"

@@ -1,6 +1,6 @@
 // The progress line: percentage, amounts, rate and time left.
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "cli/progress.h"
 
@@ -51,5 +51,5 @@ class ProgressTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(ProgressTest)
+TALVO_TEST_GUILESS_MAIN(ProgressTest)
 #include "progress_test.moc"

@@ -2,7 +2,7 @@
 // and turns between the reports, what it tells its front end, and how far it
 // got when it ends early.
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "rom/rom_texts.h"
 #include "rom/rom_write.h"
@@ -288,5 +288,5 @@ class RomWriteTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(RomWriteTest)
+TALVO_TEST_GUILESS_MAIN(RomWriteTest)
 #include "rom_write_test.moc"

@@ -2,9 +2,10 @@
 // what they send, where they pause, and how each of them ends.
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 #include "timing/timing_operations.h"
 
 using namespace talvo;
@@ -302,5 +303,5 @@ class TimingOperationsTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(TimingOperationsTest)
+TALVO_TEST_GUILESS_MAIN(TimingOperationsTest)
 #include "timing_operations_test.moc"
