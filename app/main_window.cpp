@@ -9,7 +9,6 @@
 #include <string>
 
 #include "app/texts.h"
-#include "app/ui_support.h"
 #include "capture/form5.h"
 #include "device/device_listing.h"
 #include "packaging/udev_rule.h"
@@ -17,18 +16,10 @@
 #include "rom/download.h"
 #include "rom/rom_plan.h"
 #include "timing/form6.h"
+#include "ui/ui_support.h"
 
 namespace talvo {
 namespace {
-
-QPushButton* MakeButton(QWidget* parent, const char* object_name, const QString& caption,
-                        QRect geometry, const QString& description) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(object_name));
-    button->setGeometry(geometry);
-    Describe(button, caption, description);
-    return button;
-}
 
 // The one line for a terminal when a TALVO-4 is there but this user may not
 // open it. The path comes from the system's device list; control characters

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/program.h"
+#include "ui/program.h"
 
 class QLineEdit;
 class QPushButton;

@@ -3,7 +3,7 @@
 #include <QIcon>
 
 #include "app/caret_blink.h"
-#include "app/ui_support.h"
+#include "ui/ui_support.h"
 
 namespace talvo {
 

@@ -15,9 +15,9 @@
 #include <QToolButton>
 #include <cmath>
 
-#include "app/program.h"
-#include "app/ui_support.h"
-#include "app/window_pacer.h"
+#include "ui/program.h"
+#include "ui/ui_support.h"
+#include "ui/window_pacer.h"
 #include "capture/bitmap_file.h"
 #include "capture/button_pictures.h"
 #include "capture/capture_operations.h"
@@ -27,6 +27,8 @@
 #include "capture/picture_box.h"
 #include "capture/slot_codes.h"
 #include "capture/slot_operations.h"
+#include "ui/program.h"
+#include "ui/ui_support.h"
 
 namespace talvo {
 namespace {
@@ -48,15 +50,6 @@ QToolButton* MakePictureButton(QWidget* parent, const char* object_name, const Q
     button->setIcon(DrawButtonPicture(picture));
     button->setIconSize(QSize(kButtonPictureWidth, kButtonPictureHeight));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setGeometry(geometry);
-    Describe(button, caption, description);
-    return button;
-}
-
-QPushButton* MakeButton(QWidget* parent, const QString& object_name, const QString& caption,
-                        QRect geometry, const QString& description) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(object_name);
     button->setGeometry(geometry);
     Describe(button, caption, description);
     return button;

@@ -1,40 +1,15 @@
 #include "device/hidapi_platform.h"
 
-#include <fcntl.h>
 #include <hidapi.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include <algorithm>
-#include <fstream>
 #include <limits>
 
+#include "device/hidapi_node.h"
 #include "device/report_descriptor.h"
 
 namespace talvo {
 namespace {
-
-// No descriptor is longer than this; the kernel refuses longer ones too.
-constexpr size_t kMaxDescriptorSize = 4096;
-
-#if HID_API_VERSION < HID_API_MAKE_VERSION(0, 14, 0) && defined(__linux__)
-// hidapi's path on Linux is the hidraw node (/dev/hidrawN); the kernel shows
-// the node's report descriptor, readable by everyone, under sysfs.
-std::optional<std::vector<uint8_t>> ReadSysfsDescriptor(const std::string& path) {
-    const std::string node = path.substr(path.find_last_of('/') + 1);
-    if (node.empty() || node == "." || node == "..") return std::nullopt;
-    std::ifstream file("/sys/class/hidraw/" + node + "/device/report_descriptor", std::ios::binary);
-    if (!file) return std::nullopt;
-    std::vector<uint8_t> bytes(kMaxDescriptorSize + 1);
-    file.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
-    const auto got = size_t(file.gcount());
-    if (got == 0 || got > kMaxDescriptorSize) return std::nullopt;
-    bytes.resize(got);
-    return bytes;
-}
-#endif
 
 class HidapiConnection : public HidConnection {
   public:
@@ -92,15 +67,13 @@ class HidapiConnection : public HidConnection {
         if (got <= 0) return std::nullopt;
         bytes.resize(size_t(got));
         return bytes;
-#elif defined(__linux__)
-        return ReadSysfsDescriptor(path_);
 #else
-        return std::nullopt;
+        return hidapi_node::ReadDescriptor(path_);
 #endif
     }
 
     hid_device* device_;
-    [[maybe_unused]] std::string path_;  // only read where sysfs holds the descriptor
+    [[maybe_unused]] std::string path_;  // only read where hidapi gives no descriptor
     std::optional<HidAttributes> attributes_;
     bool descriptor_read_ = false;
     std::optional<ParsedDescriptor> parsed_;
@@ -138,27 +111,7 @@ std::vector<HidInterfaceInfo> HidapiPlatform::describe() {
 }
 
 OpenRefusal HidapiPlatform::probeOpen(const std::string& path) {
-    // The same access hidapi asks for when it opens a node.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    if (fd >= 0) {
-        // Open, but another program of this tool may hold the device.
-        const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-        ::close(fd);
-        return free ? OpenRefusal::None : OpenRefusal::Busy;
-    }
-    switch (errno) {
-        case EACCES:
-        case EPERM:
-            return OpenRefusal::NoPermission;
-        case EBUSY:
-            return OpenRefusal::Busy;
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-            return OpenRefusal::Gone;
-        default:
-            return OpenRefusal::Other;
-    }
+    return hidapi_node::ProbeOpen(path);
 }
 
 LockAttempt HidapiPlatform::lockInterface(const std::string& path) { return LockExclusively(path); }

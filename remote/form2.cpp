@@ -7,12 +7,12 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/program.h"
-#include "app/ui_support.h"
 #include "remote/key_button.h"
 #include "remote/key_pictures.h"
 #include "remote/key_table.h"
 #include "remote/remote_key.h"
+#include "ui/program.h"
+#include "ui/ui_support.h"
 
 namespace talvo {
 namespace {

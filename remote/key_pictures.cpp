@@ -6,7 +6,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
-#include "app/ui_support.h"
+#include "ui/ui_support.h"
 
 namespace talvo {
 namespace {

@@ -4,12 +4,12 @@
 #include <QPointer>
 #include <optional>
 
-#include "app/program.h"
-#include "app/window_pacer.h"
 #include "rom/repaint_pacer.h"
 #include "rom/rom_texts.h"
 #include "rom/rom_write.h"
 #include "rom/sleep_inhibitor.h"
+#include "ui/program.h"
+#include "ui/window_pacer.h"
 
 namespace talvo {
 namespace {

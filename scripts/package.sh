@@ -19,7 +19,7 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 # A stale cache would keep the flags of an earlier run.
 rm -f "$build/CMakeCache.txt" "$build"/*.deb
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTALVO_BENCH=OFF \
     -DCMAKE_INSTALL_PREFIX=/usr "${launcher[@]}" >&2
 cmake --build "$build" >&2
 (cd "$build" && cpack -G DEB) >&2

@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/program.h"
-#include "app/ui_support.h"
-#include "app/window_pacer.h"
 #include "timing/timing_operations.h"
+#include "ui/program.h"
+#include "ui/ui_support.h"
+#include "ui/window_pacer.h"
 
 namespace talvo {
 namespace {

@@ -7,8 +7,8 @@
 #include <QWidget>
 #include <array>
 
-#include "app/window_pacer.h"
 #include "timing/timing_parameters.h"
+#include "ui/window_pacer.h"
 
 class QGroupBox;
 class QLineEdit;

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/ui_support.h"
 #include "timing/form6.h"
+#include "ui/ui_support.h"
 
 namespace talvo {
 namespace {
@@ -49,27 +49,19 @@ QString Latin(std::string_view text) {
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* object_name, const QString& caption,
-                        QRect geometry, const QString& description) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(object_name));
-    button->setGeometry(geometry);
-    button->setFont(UiFont(kFontPoints));
-    Describe(button, caption, description);
-    return button;
-}
-
 }  // namespace
 
 void Form6::buildControls() {
     setFixedSize(552, 340);
     for (size_t i = 0; i < kTimingParameters.size(); ++i)
         buildRow(int(i), buildFrame(kTimingParameters[i].frame));
-    Command1 = MakeButton(this, "Command1", QStringLiteral("data save"), QRect(296, 296, 113, 33),
-                          QStringLiteral("タイミングDataをファイルに保存する"));
+    Command1 =
+        MakeButton(this, "Command1", QStringLiteral("data save"), QRect(296, 296, 113, 33),
+                   QStringLiteral("タイミングDataをファイルに保存する"), UiFont(kFontPoints));
     Command2 =
         MakeButton(this, "Command2", QStringLiteral("data load"), QRect(432, 296, 113, 33),
-                   QStringLiteral("タイミングDataをファイルから読み込み、デバイスに書き込む"));
+                   QStringLiteral("タイミングDataをファイルから読み込み、デバイスに書き込む"),
+                   UiFont(kFontPoints));
     QObject::connect(Command1, &QPushButton::clicked, this, &Form6::Command1_Click);
     QObject::connect(Command2, &QPushButton::clicked, this, &Form6::Command2_Click);
     bindRows();

@@ -4,12 +4,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyleHints>
-#include <QtTest>
+#include <QTest>
 
 #include "app/caret_blink.h"
 #include "capture/form5.h"
 #include "remote/form2.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 #include "timing/form6.h"
 
 using namespace talvo;
@@ -237,5 +238,5 @@ class MainWindowTest : public QObject {
     }
 };
 
-QTEST_MAIN(MainWindowTest)
+TALVO_TEST_MAIN(MainWindowTest)
 #include "main_window_test.moc"

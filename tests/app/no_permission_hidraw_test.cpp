@@ -5,7 +5,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 #include "app/main_window.h"
 #include "app/texts.h"
@@ -16,6 +16,7 @@
 #include "tests/device/mock_hidraw.h"
 #include "tests/support/no_override.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -74,5 +75,5 @@ class NoPermissionHidrawTest : public QObject {
     }
 };
 
-QTEST_MAIN(NoPermissionHidrawTest)
+TALVO_TEST_MAIN(NoPermissionHidrawTest)
 #include "no_permission_hidraw_test.moc"

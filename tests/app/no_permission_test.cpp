@@ -5,12 +5,13 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 #include "app/texts.h"
 #include "packaging/udev_rule.h"
 #include "tests/app/stderr_capture.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -129,5 +130,5 @@ class NoPermissionTest : public QObject {
     }
 };
 
-QTEST_MAIN(NoPermissionTest)
+TALVO_TEST_MAIN(NoPermissionTest)
 #include "no_permission_test.moc"

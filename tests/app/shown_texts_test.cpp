@@ -1,6 +1,6 @@
 // Every text any window shows must be representable in code page 932.
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "tests/support/rig.h"
 
@@ -66,5 +66,5 @@ class ShownTextsTest : public QObject {
     }
 };
 
-QTEST_MAIN(ShownTextsTest)
+TALVO_TEST_MAIN(ShownTextsTest)
 #include "shown_texts_test.moc"

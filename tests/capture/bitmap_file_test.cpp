@@ -8,6 +8,7 @@
 #include "capture/bitmap_file.h"
 #include "tests/support/no_override.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using talvo::testing::NoOverride;
@@ -216,5 +217,5 @@ void BitmapFileTest::mismatchedPixelsWriteNothing() {
     QCOMPARE(ReadFile(path), QByteArray("old"));
 }
 
-QTEST_MAIN(BitmapFileTest)
+TALVO_TEST_MAIN(BitmapFileTest)
 #include "bitmap_file_test.moc"

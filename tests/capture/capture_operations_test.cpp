@@ -1,7 +1,7 @@
 // The capture's device sequences run without a window, as the terminal tool
 // runs them, on the simulated TALVO-4 and its virtual clock.
 
-#include <QTest>
+#include "tests/support/test_main.h"
 
 #include <numeric>
 
@@ -569,5 +569,5 @@ void CaptureOperationsTest::frameImageWithoutAPicture() {
     QVERIFY(FrameImage(state).isNull());
 }
 
-QTEST_GUILESS_MAIN(CaptureOperationsTest)
+TALVO_TEST_GUILESS_MAIN(CaptureOperationsTest)
 #include "capture_operations_test.moc"

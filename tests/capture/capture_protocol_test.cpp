@@ -1,7 +1,7 @@
 // The plain arithmetic of a capture: size check, display set-up, status text,
 // the stream decoder, where a plotted point lands, and the slot codes.
 
-#include <QTest>
+#include "tests/support/test_main.h"
 
 #include "capture/capture_protocol.h"
 #include "capture/picture_box.h"
@@ -224,5 +224,5 @@ void CaptureProtocolTest::slotCodes() {
     QTEST(int(codes.show), "show");
 }
 
-QTEST_MAIN(CaptureProtocolTest)
+TALVO_TEST_MAIN(CaptureProtocolTest)
 #include "capture_protocol_test.moc"

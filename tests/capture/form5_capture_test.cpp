@@ -7,12 +7,14 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/ui_support.h"
+#include "ui/ui_support.h"
 #include "capture/capture_protocol.h"
 #include "capture/capture_texts.h"
 #include "capture/picture_box.h"
 #include "capture/slot_codes.h"
 #include "tests/capture/capture_window.h"
+#include "tests/support/test_main.h"
+#include "ui/ui_support.h"
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -325,5 +327,5 @@ void Form5CaptureTest::pictureOutlivesTheWindow() {
     QCOMPARE(again->Command1->text(), QStringLiteral("REC"));
 }
 
-QTEST_MAIN(Form5CaptureTest)
+TALVO_TEST_MAIN(Form5CaptureTest)
 #include "form5_capture_test.moc"

@@ -11,6 +11,7 @@
 #include "capture/capture_texts.h"
 #include "capture/picture_box.h"
 #include "tests/capture/capture_window.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -157,5 +158,5 @@ void Form5ClipboardTest::theEntryIsDescribed() {
     QVERIFY(EncodesInCp932(copy->text()));
 }
 
-QTEST_MAIN(Form5ClipboardTest)
+TALVO_TEST_MAIN(Form5ClipboardTest)
 #include "form5_clipboard_test.moc"

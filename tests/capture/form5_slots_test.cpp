@@ -11,6 +11,7 @@
 #include "capture/slot_codes.h"
 #include "tests/capture/capture_window.h"
 #include "tests/support/no_override.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -418,5 +419,5 @@ void Form5SlotsTest::closingTheMainWindowDuringTheSaveDialogWritesNothing() {
     QVERIFY(rig.program.capture.file_name.isEmpty());
 }
 
-QTEST_MAIN(Form5SlotsTest)
+TALVO_TEST_MAIN(Form5SlotsTest)
 #include "form5_slots_test.moc"

@@ -3,13 +3,14 @@
 // refused, or lost.
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 #include <cstdio>
 
 #include "cli/session.h"
 #include "packaging/udev_rule.h"
 #include "sim/sim_platform.h"
 #include "tests/cli/ctl_runner.h"
+#include "tests/support/test_main.h"
 
 using talvo::testing::CtlRun;
 using talvo::testing::RunCtl;
@@ -239,5 +240,5 @@ class CtlBasicsTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(CtlBasicsTest)
+TALVO_TEST_GUILESS_MAIN(CtlBasicsTest)
 #include "ctl_basics_test.moc"

@@ -3,13 +3,14 @@
 
 #include <QImage>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "capture/bitmap_file.h"
 #include "capture/slot_codes.h"
 #include "sim/capture_model.h"
 #include "tests/cli/ctl_runner.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using talvo::testing::CtlRun;
 using talvo::testing::RunCtl;
@@ -180,5 +181,5 @@ class CtlCaptureTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(CtlCaptureTest)
+TALVO_TEST_GUILESS_MAIN(CtlCaptureTest)
 #include "ctl_capture_test.moc"

@@ -7,7 +7,7 @@
 
 #include <linux/capability.h>
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "device/device_link.h"
 #include "packaging/udev_rule.h"
@@ -125,5 +125,5 @@ class CtlListHidapiTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(CtlListHidapiTest)
+TALVO_TEST_GUILESS_MAIN(CtlListHidapiTest)
 #include "ctl_list_hidapi_test.moc"

@@ -3,13 +3,14 @@
 // Ctrl+C and a lost device.
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 #include <cstdio>
 
 #include "cli/commands.h"
 #include "sim/sim_platform.h"
 #include "tests/cli/ctl_runner.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using talvo::testing::CtlRun;
@@ -224,5 +225,5 @@ class CtlRomTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(CtlRomTest)
+TALVO_TEST_GUILESS_MAIN(CtlRomTest)
 #include "ctl_rom_test.moc"

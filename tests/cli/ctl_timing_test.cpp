@@ -2,11 +2,12 @@
 // and leaves timing mode, and writes exactly the groups it should.
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "sim/timing_model.h"
 #include "tests/cli/ctl_runner.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using talvo::testing::CtlRun;
 using talvo::testing::RunCtl;
@@ -126,5 +127,5 @@ class CtlTimingTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(CtlTimingTest)
+TALVO_TEST_GUILESS_MAIN(CtlTimingTest)
 #include "ctl_timing_test.moc"

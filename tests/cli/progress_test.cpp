@@ -4,9 +4,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QtTest>
+#include <QTest>
 #include <cstdio>
 #include <cstdlib>
+#include "tests/support/test_main.h"
 
 #include "cli/progress.h"
 
@@ -121,5 +122,5 @@ class ProgressTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(ProgressTest)
+TALVO_TEST_GUILESS_MAIN(ProgressTest)
 #include "progress_test.moc"

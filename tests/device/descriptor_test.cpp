@@ -1,7 +1,7 @@
 // The report-descriptor parser against descriptors of real devices, whose
 // lengths Windows (or another parser) has stated, and against broken input.
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "device/report_descriptor.h"
 #include "sim/talvo_model.h"
@@ -400,5 +400,5 @@ class DescriptorTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(DescriptorTest)
+TALVO_TEST_GUILESS_MAIN(DescriptorTest)
 #include "descriptor_test.moc"

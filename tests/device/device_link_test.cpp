@@ -1,7 +1,7 @@
 // The device link against simulated HID interfaces: discovery, report
 // layout, and the bounds of ReadResponse.
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "device/device_link.h"
 #include "device/device_listing.h"
@@ -314,5 +314,5 @@ class DeviceLinkTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(DeviceLinkTest)
+TALVO_TEST_GUILESS_MAIN(DeviceLinkTest)
 #include "device_link_test.moc"

@@ -1,7 +1,7 @@
 // The hidapi backend through the real libhidapi-hidraw, on hidraw nodes mocked
 // with umockdev. Runs under umockdev-wrapper.
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "device/device_link.h"
 #include "device/device_listing.h"
@@ -249,5 +249,5 @@ class HidapiPlatformTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(HidapiPlatformTest)
+TALVO_TEST_GUILESS_MAIN(HidapiPlatformTest)
 #include "hidapi_platform_test.moc"

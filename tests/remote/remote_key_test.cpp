@@ -1,7 +1,7 @@
 // Finding a remote key by its button, its code and its button's name, as the
 // terminal tool and the window look keys up.
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "remote/remote_key.h"
 #include "sim/sim_platform.h"
@@ -112,5 +112,5 @@ class RemoteKeyTest : public QObject {
     }
 };
 
-QTEST_MAIN(RemoteKeyTest)
+TALVO_TEST_MAIN(RemoteKeyTest)
 #include "remote_key_test.moc"

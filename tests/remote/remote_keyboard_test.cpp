@@ -2,11 +2,12 @@
 // Enter its centre, once a press; Space and Tab keep their usual meaning.
 
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 #include "remote/form2.h"
 #include "remote/key_button.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using talvo::testing::Rig;
@@ -242,5 +243,5 @@ class RemoteKeyboardTest : public QObject {
     }
 };
 
-QTEST_MAIN(RemoteKeyboardTest)
+TALVO_TEST_MAIN(RemoteKeyboardTest)
 #include "remote_keyboard_test.moc"

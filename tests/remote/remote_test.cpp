@@ -2,12 +2,13 @@
 
 #include <QGroupBox>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 #include <set>
 
 #include "remote/form2.h"
 #include "remote/key_table.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using talvo::testing::Rig;
@@ -119,5 +120,5 @@ class RemoteTest : public QObject {
     }
 };
 
-QTEST_MAIN(RemoteTest)
+TALVO_TEST_MAIN(RemoteTest)
 #include "remote_test.moc"

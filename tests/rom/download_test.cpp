@@ -7,12 +7,14 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 #include "remote/form2.h"
 #include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
 #include "tests/rom/rom_test_support.h"
+#include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -233,5 +235,5 @@ class DownloadTest : public QObject {
     }
 };
 
-QTEST_MAIN(DownloadTest)
+TALVO_TEST_MAIN(DownloadTest)
 #include "download_test.moc"

@@ -3,7 +3,7 @@
 
 #include <sys/stat.h>
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "rom/rom_file.h"
 #include "rom/rom_plan.h"
@@ -191,5 +191,5 @@ class RomPlanTest : public QObject {
     }
 };
 
-QTEST_MAIN(RomPlanTest)
+TALVO_TEST_MAIN(RomPlanTest)
 #include "rom_plan_test.moc"

@@ -3,8 +3,8 @@
 // got when it ends early.
 
 #include <sys/stat.h>
-
-#include <QtTest>
+#include <QTest>
+#include "tests/support/test_main.h"
 
 #include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
@@ -347,5 +347,5 @@ class RomWriteTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(RomWriteTest)
+TALVO_TEST_GUILESS_MAIN(RomWriteTest)
 #include "rom_write_test.moc"

@@ -13,14 +13,15 @@
 #include <QLineEdit>
 #include <QMutex>
 #include <QProcess>
+#include <QTest>
 #include <QThread>
-#include <QtTest>
 
 #include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
 #include "rom/sleep_inhibitor.h"
 #include "tests/rom/rom_test_support.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using namespace talvo::testing;
@@ -272,5 +273,5 @@ class SleepInhibitorTest : public QObject {
     }
 };
 
-QTEST_MAIN(SleepInhibitorTest)
+TALVO_TEST_MAIN(SleepInhibitorTest)
 #include "sleep_inhibitor_test.moc"

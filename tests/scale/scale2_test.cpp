@@ -5,8 +5,8 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QTest>
 #include <QToolButton>
-#include <QtTest>
 
 #include "capture/button_pictures.h"
 #include "capture/form5.h"
@@ -15,6 +15,7 @@
 #include "remote/key_button.h"
 #include "remote/key_pictures.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 
 using namespace talvo;
 using talvo::testing::Rig;
@@ -178,5 +179,5 @@ class Scale2Test : public QObject {
     }
 };
 
-QTEST_MAIN(Scale2Test)
+TALVO_TEST_MAIN(Scale2Test)
 #include "scale2_test.moc"

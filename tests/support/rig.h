@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "app/main_window.h"
-#include "app/program.h"
 #include "sim/sim_platform.h"
+#include "ui/program.h"
 
 namespace talvo::testing {
 

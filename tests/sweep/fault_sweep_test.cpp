@@ -7,7 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -22,6 +22,7 @@
 #include "sim/exchange_log.h"
 #include "sim/sim_pacer.h"
 #include "sim/sim_platform.h"
+#include "tests/support/test_main.h"
 #include "timing/timing_operations.h"
 #include "timing/timing_parameters.h"
 
@@ -346,5 +347,5 @@ class FaultSweepTest : public QObject {
     QTemporaryDir folder_;
 };
 
-QTEST_GUILESS_MAIN(FaultSweepTest)
+TALVO_TEST_GUILESS_MAIN(FaultSweepTest)
 #include "fault_sweep_test.moc"

@@ -1,7 +1,7 @@
 // The simulated device's scripted answers, its falling silent and its
 // virtual clock, seen through the device link as the sequences see them.
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "device/device_link.h"
 #include "sim/sim_pacer.h"
@@ -167,5 +167,5 @@ class SimFaultsTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(SimFaultsTest)
+TALVO_TEST_GUILESS_MAIN(SimFaultsTest)
 #include "sim_faults_test.moc"

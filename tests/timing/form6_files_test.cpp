@@ -3,8 +3,9 @@
 
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
+#include "tests/support/test_main.h"
 #include "tests/timing/timing_rig.h"
 #include "timing/timing_parameters.h"
 
@@ -268,5 +269,5 @@ class Form6FilesTest : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
-QTEST_MAIN(Form6FilesTest)
+TALVO_TEST_MAIN(Form6FilesTest)
 #include "form6_files_test.moc"

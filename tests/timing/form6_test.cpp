@@ -6,8 +6,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 
+#include "tests/support/test_main.h"
 #include "tests/timing/timing_rig.h"
 #include "timing/timing_parameters.h"
 
@@ -434,5 +435,5 @@ class Form6Test : public QObject {
     }
 };
 
-QTEST_MAIN(Form6Test)
+TALVO_TEST_MAIN(Form6Test)
 #include "form6_test.moc"

@@ -1,7 +1,7 @@
 // Timing command layouts and the parameter bytes of the timing image, as
 // plain functions without a window.
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "timing/timing_commands.h"
 #include "timing/timing_parameters.h"
@@ -166,5 +166,5 @@ class TimingCommandsTest : public QObject {
     }
 };
 
-QTEST_MAIN(TimingCommandsTest)
+TALVO_TEST_MAIN(TimingCommandsTest)
 #include "timing_commands_test.moc"

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -12,6 +12,7 @@
 
 #include "tests/support/no_override.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_main.h"
 #include "timing/timing_file.h"
 
 using namespace talvo;
@@ -238,5 +239,5 @@ class TimingFileTest : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
-QTEST_MAIN(TimingFileTest)
+TALVO_TEST_MAIN(TimingFileTest)
 #include "timing_file_test.moc"

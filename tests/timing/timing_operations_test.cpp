@@ -4,12 +4,13 @@
 // real time, and the time between reports shows the ticks waited.
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "sim/sim_pacer.h"
 #include "sim/sim_platform.h"
 #include "tests/support/rig.h"
 #include "timing/timing_commands.h"
+#include "tests/support/test_main.h"
 #include "timing/timing_operations.h"
 
 using namespace talvo;
@@ -359,5 +360,5 @@ class TimingOperationsTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(TimingOperationsTest)
+TALVO_TEST_GUILESS_MAIN(TimingOperationsTest)
 #include "timing_operations_test.moc"

@@ -3,8 +3,8 @@
 
 #include <QScrollBar>
 #include <QStyleOptionSlider>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 #include <functional>
 #include <memory>
 #include <optional>

@@ -1,6 +1,6 @@
 // The timing parameters as the terminal tool reads and shows them.
 
-#include <QtTest>
+#include "tests/support/test_main.h"
 
 #include "timing/timing_parameters.h"
 #include "timing/timing_text.h"
@@ -108,5 +108,5 @@ class TimingTextTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(TimingTextTest)
+TALVO_TEST_GUILESS_MAIN(TimingTextTest)
 #include "timing_text_test.moc"

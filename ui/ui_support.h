@@ -4,7 +4,9 @@
 #include <QFont>
 #include <QRect>
 #include <QString>
+#include <optional>
 
+class QPushButton;
 class QWidget;
 
 namespace talvo {
@@ -22,5 +24,11 @@ QFont UiFont(double point_size);
 // Gives a control the name and description that screen readers announce,
 // and the same description as its tooltip.
 void Describe(QWidget* control, const QString& name, const QString& description);
+
+// A push button in its fixed place, described for screen readers. Without a
+// font it keeps its parent's.
+QPushButton* MakeButton(QWidget* parent, const QString& object_name, const QString& caption,
+                        QRect geometry, const QString& description,
+                        const std::optional<QFont>& font = std::nullopt);
 
 }  // namespace talvo

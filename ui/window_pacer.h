@@ -6,8 +6,8 @@
 
 #include <functional>
 
-#include "app/ticks.h"
 #include "device/sequence.h"
+#include "ui/ticks.h"
 
 namespace talvo {
 

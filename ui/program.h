@@ -3,11 +3,11 @@
 
 #include <cstdint>
 
-#include "app/file_dialogs.h"
-#include "app/ticks.h"
 #include "capture/capture_state.h"
 #include "device/device_link.h"
 #include "timing/timing_state.h"
+#include "ui/file_dialogs.h"
+#include "ui/ticks.h"
 
 namespace talvo {
 
