@@ -38,7 +38,7 @@ std::string NoPermissionLine(std::string path) {
 // owner window, and never duplicated. A window's load may wait on ticks and
 // so handle events; a second click meanwhile must not make a second window.
 template <typename Window>
-void MainWindow::ShowOnce(WindowSlot& slot) {
+void MainWindow::showOnce(WindowSlot& slot) {
     if (slot.creating) return;
     if (!slot.window) {
         slot.creating = true;
@@ -133,9 +133,9 @@ void MainWindow::explainNotConnected() {
 
 void MainWindow::Timer1_Timer() { program_.ticks.advance(); }
 
-void MainWindow::Command1_Click() { ShowOnce<Form6>(timing_window_); }
-void MainWindow::Command2_Click() { ShowOnce<Form2>(remote_window_); }
-void MainWindow::Command3_Click() { ShowOnce<Form5>(capture_window_); }
+void MainWindow::Command1_Click() { showOnce<Form6>(timing_window_); }
+void MainWindow::Command2_Click() { showOnce<Form2>(remote_window_); }
+void MainWindow::Command3_Click() { showOnce<Form5>(capture_window_); }
 
 Form2* MainWindow::remoteWindow() const {
     return qobject_cast<Form2*>(remote_window_.window.data());

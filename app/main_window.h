@@ -59,7 +59,7 @@ class MainWindow : public QWidget {
         bool creating = false;
     };
     template <typename Window>
-    void ShowOnce(WindowSlot& slot);
+    void showOnce(WindowSlot& slot);
 
     WindowSlot remote_window_;
     WindowSlot capture_window_;

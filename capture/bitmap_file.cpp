@@ -45,7 +45,7 @@ QString BitmapPathFor(const QString& chosen_name) {
     return (cut ? chosen_name.left(last_dot) : chosen_name) + QStringLiteral(".bmp");
 }
 
-bool write_bitmap(const QString& file_name, int32_t width, int32_t height,
+bool WriteBitmap(const QString& file_name, int32_t width, int32_t height,
                   std::span<const uint8_t> frame_buffer) {
     if (width <= 0 || height <= 0) return false;
     if (int64_t(frame_buffer.size()) != int64_t{width} * height * 3) return false;

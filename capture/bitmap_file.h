@@ -25,7 +25,7 @@ QString BitmapPathFor(const QString& chosen_name);
 // written in place, where a failed write may leave part of it. Returns false
 // on any failure, writing nothing when the failure is known before (the
 // pixels do not hold width x height x 3 bytes, or the sizes are not positive).
-bool write_bitmap(const QString& file_name, int32_t width, int32_t height,
+bool WriteBitmap(const QString& file_name, int32_t width, int32_t height,
                   std::span<const uint8_t> frame_buffer);
 
 }  // namespace talvo

@@ -362,7 +362,7 @@ void Form5::Command4_Click() {
 
     CaptureState& state = program_.capture;
     state.file_name = BitmapPathFor(chosen);
-    if (!write_bitmap(state.file_name, state.frame_width, state.frame_height, state.frame_buffer)) {
+    if (!WriteBitmap(state.file_name, state.frame_width, state.frame_height, state.frame_buffer)) {
         Text1->setPlainText(texts::kSaveFailed);
     } else if (Text1->toPlainText() == texts::kSaveFailed) {
         Text1->setPlainText(PictureInfoText(state.frame_width, state.frame_height));

@@ -38,7 +38,7 @@ void PictureBox::clear() {
     image_ =
         QImage(QSize(std::max(width(), 1), std::max(height(), 1)) * ratio, QImage::Format_RGB32);
     image_.setDevicePixelRatio(ratio);
-    image_.fill(backColour());
+    image_.fill(BackColour());
     layOutColumns();
     update();
 }
@@ -78,7 +78,7 @@ void PictureBox::plotLine(int y, std::span<const uint8_t> line) {
 
 void PictureBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.fillRect(event->rect(), backColour());
+    painter.fillRect(event->rect(), BackColour());
     const QRect area = event->rect();
     const qreal ratio = image_.devicePixelRatio();
     painter.drawImage(

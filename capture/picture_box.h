@@ -40,7 +40,7 @@ class PictureBox : public QWidget {
 
     // What the box shows, one pixel per device pixel (devicePixelRatio() says how many).
     const QImage& image() const { return image_; }
-    static QColor backColour() { return Qt::black; }
+    static QColor BackColour() { return Qt::black; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -98,7 +98,7 @@ class CaptureCommand : public Command {
     int save(const CaptureState& state, Console& console) const {
         const bool saved =
             format_ == PictureFormat::Bitmap
-                ? write_bitmap(path_, state.frame_width, state.frame_height, state.frame_buffer)
+                ? WriteBitmap(path_, state.frame_width, state.frame_height, state.frame_buffer)
                 : FrameImage(state).save(path_, "PNG");
         if (!saved) {
             console.error(QStringLiteral("talvo4ctl: the picture was captured, but %1 could not "

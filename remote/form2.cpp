@@ -100,7 +100,7 @@ void Form2::buildGroups() {
         Describe(group, layout.caption.isEmpty() ? layout.description : layout.caption,
                  layout.description);
     }
-    auto addLabel = [this](const char* name, const QString& text, const char* group_name,
+    auto add_label = [this](const char* name, const QString& text, const char* group_name,
                            QPoint at) {
         auto* group = findChild<QGroupBox*>(QString::fromLatin1(group_name));
         auto* label = new QLabel(text, group);
@@ -112,8 +112,8 @@ void Form2::buildGroups() {
         label->setGeometry(QRect(at - group->pos(), QSize(41, 24)));
         Describe(label, text, text);
     };
-    addLabel("Label1", QStringLiteral("明るさ"), "Frame2", QPoint(120, 517));
-    addLabel("Label2", QStringLiteral("オーバースキャン"), "Frame4", QPoint(56, 512));
+    add_label("Label1", QStringLiteral("明るさ"), "Frame2", QPoint(120, 517));
+    add_label("Label2", QStringLiteral("オーバースキャン"), "Frame4", QPoint(56, 512));
 }
 
 void Form2::buildButtons() {
@@ -223,7 +223,7 @@ void Form2::releaseKeyboardKeys() {
     held_.clear();
 }
 
-void Form2::SendKey(int button_number) {
+void Form2::sendKey(int button_number) {
     if (const auto key = RemoteKeyOfButton(button_number)) SendRemoteKey(program_.link, key->code);
 }
 

@@ -21,7 +21,7 @@ class Form2 : public QWidget {
 
 #define TALVO_DECLARE_REMOTE_BUTTON(n) \
     QPushButton* Command##n = nullptr; \
-    void Command##n##_Click() { SendKey(n); }
+    void Command##n##_Click() { sendKey(n); }
     TALVO_REMOTE_BUTTONS(TALVO_DECLARE_REMOTE_BUTTON)
 #undef TALVO_DECLARE_REMOTE_BUTTON
 
@@ -36,7 +36,7 @@ class Form2 : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
-    void SendKey(int button_number);
+    void sendKey(int button_number);
     // True when the event is a key of the pad's and has been dealt with.
     bool keyboardKey(QKeyEvent* event);
     void releaseKeyboardKeys();

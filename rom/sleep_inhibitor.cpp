@@ -27,13 +27,13 @@ QString SystemBusAddress() {
 class PrivateBus {
   public:
     explicit PrivateBus(const QString& address)
-        : name_(QStringLiteral("talvo-sleep-inhibitor-%1").arg(++count_)),
+        : name_(QStringLiteral("talvo-sleep-inhibitor-%1").arg(++instance_count)),
           bus_(QDBusConnection::connectToBus(address, name_)) {}
     ~PrivateBus() { QDBusConnection::disconnectFromBus(name_); }
     QDBusConnection& bus() { return bus_; }
 
   private:
-    static inline std::atomic<int> count_ = 0;
+    static inline std::atomic<int> instance_count = 0;
     QString name_;
     QDBusConnection bus_;
 };

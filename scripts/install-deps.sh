@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev libhidapi-dev
     fonts-ipafont-gothic
     umockdev libumockdev-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-tidy
     xvfb xauth imagemagick xdotool
     dbus dbus-daemon at-spi2-core python3-pyatspi
     dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream

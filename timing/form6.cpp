@@ -74,7 +74,7 @@ void Form6::setBarsFromImage() {
         bars_[i]->setValue(BarValue(image, kTimingParameters[i]));
 }
 
-void Form6::ParameterChange(int index) {
+void Form6::parameterChange(int index) {
     const TimingParameter& parameter = kTimingParameters[size_t(index)];
     const int value = bars_[size_t(index)]->value();
     text_boxes_[size_t(index)]->setText(QString::number(value));

@@ -27,7 +27,7 @@ class Form6 : public QWidget {
 #define TALVO_DECLARE_TIMING_ROW(name) \
     QScrollBar* name = nullptr;        \
     QLineEdit* name##_txt = nullptr;   \
-    void name##_Change() { ParameterChange(TimingParameterIndex(#name)); }
+    void name##_Change() { parameterChange(TimingParameterIndex(#name)); }
     TALVO_TIMING_PARAMETERS(TALVO_DECLARE_TIMING_ROW)
 #undef TALVO_DECLARE_TIMING_ROW
 
@@ -53,7 +53,7 @@ class Form6 : public QWidget {
     // Leaves the block alone for the rest of this window's life.
     void keepOffTheBlock();
     void Form_Unload();
-    void ParameterChange(int index);
+    void parameterChange(int index);
     void setBarsFromImage();
     // How this window's sequences spend their pauses. After a pause that
     // ends a sequence, `this` may no longer exist.

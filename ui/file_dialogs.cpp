@@ -6,7 +6,7 @@
 
 namespace talvo {
 namespace {
-QString initialPath(const FileDialogRequest& request) {
+QString InitialPath(const FileDialogRequest& request) {
     if (request.folder.isEmpty()) return request.file_name;
     if (request.file_name.isEmpty()) return request.folder;
     return QDir(request.folder).filePath(request.file_name);
@@ -14,12 +14,12 @@ QString initialPath(const FileDialogRequest& request) {
 }  // namespace
 
 QString QtFileDialogs::getOpenFileName(QWidget* parent, const FileDialogRequest& request) {
-    return QFileDialog::getOpenFileName(parent, request.title, initialPath(request),
+    return QFileDialog::getOpenFileName(parent, request.title, InitialPath(request),
                                         request.filter);
 }
 
 QString QtFileDialogs::getSaveFileName(QWidget* parent, const FileDialogRequest& request) {
-    return QFileDialog::getSaveFileName(parent, request.title, initialPath(request),
+    return QFileDialog::getSaveFileName(parent, request.title, InitialPath(request),
                                         request.filter);
 }
 

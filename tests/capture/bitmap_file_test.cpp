@@ -123,7 +123,7 @@ void BitmapFileTest::fileDecodesBackToThePicture() {
     const QString path = dir.filePath(QStringLiteral("picture.bmp"));
     const int w = 68, h = 101;
     const std::vector<uint8_t> pixels = Gradient(w, h);
-    QVERIFY(write_bitmap(path, w, h, pixels));
+    QVERIFY(WriteBitmap(path, w, h, pixels));
     const QByteArray bytes = ReadFile(path);
     QCOMPARE(bytes.size(), 54 + w * h * 3);
     QCOMPARE(Le32(bytes, 2), uint32_t(bytes.size()));
@@ -146,7 +146,7 @@ void BitmapFileTest::overwritingALongerFileLeavesNothingBehind() {
     const QString path = dir.filePath(QStringLiteral("old.bmp"));
     QVERIFY(WriteFile(path, QByteArray(1 << 20, 'x')));
     const std::vector<uint8_t> pixels = Gradient(68, 101);
-    QVERIFY(write_bitmap(path, 68, 101, pixels));
+    QVERIFY(WriteBitmap(path, 68, 101, pixels));
     QCOMPARE(ReadFile(path).size(), 54 + 68 * 101 * 3);
 }
 
@@ -157,7 +157,7 @@ void BitmapFileTest::failedSaveLeavesTheOldFileWhole() {
     const QString not_a_folder = dir.filePath(QStringLiteral("plain"));
     QVERIFY(WriteFile(not_a_folder, old_bytes));
     const std::vector<uint8_t> pixels = Gradient(68, 101);
-    QVERIFY(!write_bitmap(not_a_folder + QStringLiteral("/shot.bmp"), 68, 101, pixels));
+    QVERIFY(!WriteBitmap(not_a_folder + QStringLiteral("/shot.bmp"), 68, 101, pixels));
     QCOMPARE(ReadFile(not_a_folder), old_bytes);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("plain")});
@@ -177,9 +177,9 @@ void BitmapFileTest::folderThatTakesNoNewFiles() {
     {
         NoOverride as_a_user;
         if (as_a_user.ok() && TakesNoNewFiles(dir.path())) {
-            wrote_in_place = write_bitmap(writable, 68, 101, pixels);
-            wrote_new = write_bitmap(dir.filePath(QStringLiteral("new.bmp")), 68, 101, pixels);
-            wrote_read_only = write_bitmap(read_only, 68, 101, pixels);
+            wrote_in_place = WriteBitmap(writable, 68, 101, pixels);
+            wrote_new = WriteBitmap(dir.filePath(QStringLiteral("new.bmp")), 68, 101, pixels);
+            wrote_read_only = WriteBitmap(read_only, 68, 101, pixels);
         } else {
             QFile::setPermissions(dir.path(), open_folder);
             QSKIP("cannot take the right to create files from this process");
@@ -213,7 +213,7 @@ void BitmapFileTest::mismatchedPixelsWriteNothing() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("old.bmp"));
     QVERIFY(WriteFile(path, QByteArray("old")));
-    QVERIFY(!write_bitmap(path, width, height, std::vector<uint8_t>(size_t(bytes), 1)));
+    QVERIFY(!WriteBitmap(path, width, height, std::vector<uint8_t>(size_t(bytes), 1)));
     QCOMPARE(ReadFile(path), QByteArray("old"));
 }
 

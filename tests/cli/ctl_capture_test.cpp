@@ -65,7 +65,7 @@ class CtlCaptureTest : public QObject {
 
         const QString expected = dir.filePath(QStringLiteral("expected.bmp"));
         const int frame_width = (width + 3) / 4 * 4;
-        QVERIFY(talvo::write_bitmap(expected, frame_width, height, ExpectedFrame(width, height)));
+        QVERIFY(talvo::WriteBitmap(expected, frame_width, height, ExpectedFrame(width, height)));
         const QByteArray bytes = talvo::testing::ReadFile(captured);
         QCOMPARE(bytes.size(), 54 + frame_width * height * 3);
         QVERIFY(bytes == talvo::testing::ReadFile(expected));
