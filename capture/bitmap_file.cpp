@@ -46,7 +46,7 @@ QString BitmapPathFor(const QString& chosen_name) {
 }
 
 bool WriteBitmap(const QString& file_name, int32_t width, int32_t height,
-                  std::span<const uint8_t> frame_buffer) {
+                 std::span<const uint8_t> frame_buffer) {
     if (width <= 0 || height <= 0) return false;
     if (int64_t(frame_buffer.size()) != int64_t{width} * height * 3) return false;
     QSaveFile file(file_name);

@@ -26,6 +26,6 @@ QString BitmapPathFor(const QString& chosen_name);
 // on any failure, writing nothing when the failure is known before (the
 // pixels do not hold width x height x 3 bytes, or the sizes are not positive).
 bool WriteBitmap(const QString& file_name, int32_t width, int32_t height,
-                  std::span<const uint8_t> frame_buffer);
+                 std::span<const uint8_t> frame_buffer);
 
 }  // namespace talvo

@@ -15,9 +15,6 @@
 #include <QToolButton>
 #include <cmath>
 
-#include "ui/program.h"
-#include "ui/ui_support.h"
-#include "ui/window_pacer.h"
 #include "capture/bitmap_file.h"
 #include "capture/button_pictures.h"
 #include "capture/capture_operations.h"
@@ -29,6 +26,7 @@
 #include "capture/slot_operations.h"
 #include "ui/program.h"
 #include "ui/ui_support.h"
+#include "ui/window_pacer.h"
 
 namespace talvo {
 namespace {

@@ -101,7 +101,7 @@ void Form2::buildGroups() {
                  layout.description);
     }
     auto add_label = [this](const char* name, const QString& text, const char* group_name,
-                           QPoint at) {
+                            QPoint at) {
         auto* group = findChild<QGroupBox*>(QString::fromLatin1(group_name));
         auto* label = new QLabel(text, group);
         label->setObjectName(QString::fromLatin1(name));

@@ -13,7 +13,7 @@ namespace talvo::sim {
 
 struct Exchange {
     bool is_read = false;
-    CommandArray command{};                       // output reports
+    CommandArray command{};                        // output reports
     ReadOutcome outcome = ReadOutcome::Completed;  // reads
     std::array<uint8_t, kInputDataLength> data{};  // reads: data bytes 1 to 64, 0 past the report
 };

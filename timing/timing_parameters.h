@@ -10,10 +10,11 @@
 namespace talvo {
 
 // Every parameter's control name, in the order the bars are set from the image.
-#define TALVO_TIMING_PARAMETERS(X)                                                         \
-    X(h2pos)                                                                               \
-    X(v2pos) X(h2size) X(v2size) X(clamp_start) X(clamp_width) X(hst) X(vst) X(hsw) X(vsw) \
-        X(ph1pos) X(ph1size) X(pv1pos) X(pv1size)
+#define TALVO_TIMING_PARAMETERS(X)                                                          \
+    X(h2pos)                                                                                \
+    X(v2pos)                                                                                \
+    X(h2size) X(v2size) X(clamp_start) X(clamp_width) X(hst) X(vst) X(hsw) X(vsw) X(ph1pos) \
+        X(ph1size) X(pv1pos) X(pv1size)
 
 enum class TimingFrame { InputTiming, InputClamp, OutputSync, OutputSignal };
 

@@ -3,7 +3,6 @@
 // WaitTicks(3) must last about 20 and 30 ms, and a wait must sleep between
 // ticks, not spin a core. Run with QT_QPA_PLATFORM=offscreen.
 
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <algorithm>

@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "ui/ui_support.h"
 #include "capture/capture_protocol.h"
 #include "capture/capture_texts.h"
 #include "capture/picture_box.h"

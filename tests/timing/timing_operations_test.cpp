@@ -9,8 +9,8 @@
 #include "sim/sim_pacer.h"
 #include "sim/sim_platform.h"
 #include "tests/support/rig.h"
-#include "timing/timing_commands.h"
 #include "tests/support/test_main.h"
+#include "timing/timing_commands.h"
 #include "timing/timing_operations.h"
 
 using namespace talvo;
