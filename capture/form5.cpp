@@ -4,8 +4,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPointer>

@@ -59,7 +59,8 @@ enum class Ending {
     FrontEndGone,  // the pacer said the front end went away: nothing more went out
                    // but what the sequence's own closing steps owe the device
     DeviceLost,    // writes or reads failed (only with OnDeviceLost::End)
-    DeviceSilent,  // reads in a row waited out their full wait (only with OnDeviceLost::End)
+    DeviceSilent,  // reads in a row waited out their full wait (with OnDeviceLost::End; a
+                   // capture gives up on a silent device under either setting)
     DeviceBusy,    // another sequence holds the link: nothing was sent
 };
 
