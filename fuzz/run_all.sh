@@ -28,7 +28,7 @@ fi
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ -DTALVO_FUZZ=ON -DBUILD_TESTING=OFF -DTALVO_BENCH=OFF "${launcher[@]}" >/dev/null
+    -DCMAKE_CXX_COMPILER=clang++ -DTALVO_FUZZ=ON -DTALVO_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build "$build" --target "${targets[@]}" --parallel 2
 
 # The descriptor samples as binary starting inputs, one file per descriptor.

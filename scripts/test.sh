@@ -8,10 +8,14 @@ scripts/install-deps.sh
 build=build
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON)
 if [ "${SANITIZE:-0}" = 1 ]; then
-    build=build-sanitize
-    # Optimised, with debug info so that the sanitizers' reports keep their
-    # lines. The plain build already compiles the benchmarks.
-    flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVO_SANITIZE=ON -DBUILD_TESTING=ON -DTALVO_BENCH=OFF)
+    # The fuzz targets' build: clang, AddressSanitizer and UBSan on every
+    # library. fuzz/run_all.sh uses the same folder, so CI compiles the
+    # sources under the sanitizers once for both. Optimised, with debug info
+    # so that the sanitizers' reports keep their lines; the plain build
+    # already compiles the benchmarks.
+    build=build-fuzz
+    flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTALVO_FUZZ=ON
+           -DBUILD_TESTING=ON -DTALVO_BENCH=OFF)
     # Qt's and fontconfig's one-time allocations are not ours to free.
     export ASAN_OPTIONS="detect_leaks=0:verify_asan_link_order=0:abort_on_error=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
