@@ -21,11 +21,10 @@ if [ "${SANITIZE:-0}" = 1 ]; then
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 fi
 
-if command -v ccache >/dev/null; then
-    flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-    # Lets ccache keep the test files too, which use precompiled headers.
-    export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
-fi
+source scripts/build-env.sh
+# The sanitizers bring their own checks; Debian's flags are for what ships.
+[ "${SANITIZE:-0}" = 1 ] || talvo_hardened_flags
+talvo_compiler_cache flags
 
 export QT_QPA_PLATFORM=offscreen
 cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
