@@ -27,6 +27,9 @@ int main(int argc, char** argv) {
     talvo::sim::TalvoModel talvo;
     talvo.on_report = PrintReport;
     talvo::sim::SimPlatform platform(talvo);
+    // A second demo, or talvo4ctl --simulate, finds it in use, as it would
+    // the real one.
+    platform.useLockFile(talvo::sim::SimPlatform::DefaultLockFile());
     talvo::DeviceLink link(platform);
     talvo::QtFileDialogs dialogs;
     talvo::Program program(link, dialogs, &platform);

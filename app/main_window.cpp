@@ -11,6 +11,7 @@
 #include "app/texts.h"
 #include "capture/form5.h"
 #include "device/device_listing.h"
+#include "device/interface_lock.h"
 #include "packaging/udev_rule.h"
 #include "remote/form2.h"
 #include "rom/download.h"
@@ -21,15 +22,32 @@
 namespace talvo {
 namespace {
 
-// The one line for a terminal when a TALVO-4 is there but this user may not
-// open it. The path comes from the system's device list; control characters
-// in it must not reach the terminal.
-std::string NoPermissionLine(std::string path) {
-    for (char& c : path)
+// Paths and program names come from the system; control characters in them
+// must not reach the terminal.
+std::string MaskControls(std::string text) {
+    for (char& c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    return "talvo4: the TALVO-4 at " + path +
+    return text;
+}
+
+// The one line for a terminal when a TALVO-4 is there but this user may not
+// open it.
+std::string NoPermissionLine(const std::string& path) {
+    return "talvo4: the TALVO-4 at " + MaskControls(path) +
            " is present, but this user may not open it; install the udev rule " + kUdevRuleName +
            ": " + UdevRuleInstallCommands();
+}
+
+// The one line for a terminal when another program holds the TALVO-4.
+std::string InUseLine(LockHolder holder) {
+    holder.program = MaskControls(holder.program);
+    return "talvo4: the TALVO-4 is " + InUseText(holder) +
+           "; end that program, then start talvo4 again";
+}
+
+void PrintLine(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
 }
 
 }  // namespace
@@ -119,16 +137,21 @@ void MainWindow::connect() {
     if (!found) explainNotConnected();
 }
 
-// Not found and not allowed look the same in Text1; the tooltip and the
-// terminal say which it is, since a missing udev rule is the usual reason
-// a plugged-in device stays unconnected.
+// Not found, not allowed and in use look the same in Text1; the tooltip and
+// the terminal say which it is, since a missing udev rule, or a talvo4ctl
+// still running, is the usual reason a plugged-in device stays unconnected.
+// A TALVO-4 in use is named first: it is one this user could open.
 void MainWindow::explainNotConnected() {
+    if (const auto& holder = program_.link.inUseBy()) {
+        Describe(Text1, Text1->accessibleName(), texts::InUseHint(*holder));
+        PrintLine(InUseLine(*holder));
+        return;
+    }
     if (!program_.platform) return;
     const auto locked = FirstWithoutPermission(ListTalvoInterfaces(*program_.platform));
     if (!locked) return;
     Describe(Text1, Text1->accessibleName(), texts::kNoPermissionHint);
-    std::fprintf(stderr, "%s\n", NoPermissionLine(locked->path).c_str());
-    std::fflush(stderr);
+    PrintLine(NoPermissionLine(locked->path));
 }
 
 void MainWindow::Timer1_Timer() { program_.ticks.advance(); }

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include "device/interface_lock.h"
+
 namespace talvo::texts {
 
 inline const QString kMainCaption = QStringLiteral("TALVO-4 映像信号調整TOOL Ver 0.80");
@@ -13,6 +15,23 @@ inline const QString kNotConnected = QStringLiteral("ＴＡＬＶＯ－４\u3000
 inline const QString kNoPermissionHint = QStringLiteral(
     "TALVO-4 は接続されていますが、このユーザーには開く権限がありません。"
     "udev ルール 70-talvo4.rules で許可できます");
+// Tooltip and accessible description of Text1 when another program holds
+// the TALVO-4, naming it as far as it is known. The name comes from the
+// system's process table and may hold any byte; whatever is not printable
+// ASCII shows as '?', so that the text stays within the code page.
+inline QString InUseHint(const LockHolder& holder) {
+    QString who = QStringLiteral("他のプログラム");
+    if (!holder.program.empty()) {
+        who += QLatin1Char(' ');
+        for (const char c : holder.program)
+            who += c >= 0x20 && c < 0x7F ? QLatin1Char(c) : QLatin1Char('?');
+    }
+    if (holder.pid > 0) who += QStringLiteral("（プロセス ID %1）").arg(holder.pid);
+    return QStringLiteral(
+               "TALVO-4 は%1が使用中です。"
+               "そのプログラムを終了してから、このツールを起動し直してください")
+        .arg(who);
+}
 inline const QString kCommand1Caption = QStringLiteral("入出力映像信号調整");
 inline const QString kCommand2Caption = QStringLiteral("リモートコントロール");
 inline const QString kCommand3Caption = QStringLiteral("キャプチャー");

@@ -1,10 +1,12 @@
-// A TALVO-4 that is plugged in but may not be opened by this user: the main
-// window still says it is not connected, but its tooltip and one line on
-// standard error say why and how to grant access. Any other reason an
+// A TALVO-4 that is plugged in but may not be opened by this user, or that
+// another program holds: the main window still says it is not connected, but
+// its tooltip and one line on standard error say why. Any other reason an
 // interface refuses, or no TALVO-4 at all, leaves both as they were.
 
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/texts.h"
@@ -127,6 +129,54 @@ class NoPermissionTest : public QObject {
         QCOMPARE(lines.size(), 1);
         QVERIFY2(lines.front().contains(QLatin1String("/dev/hid?]0;x?raw1")),
                  qPrintable(lines.front()));
+    }
+
+    // The holder's name comes from the process table: any byte.
+    void inUseHintNamesWhatIsKnown_data() {
+        QTest::addColumn<QByteArray>("program");
+        QTest::addColumn<int>("pid");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("nothing known") << QByteArray() << 0 << QStringLiteral("他のプログラムが");
+        QTest::newRow("odd bytes") << QByteArray("a\x1b\xc3\xa9") << 7
+                                   << QStringLiteral("他のプログラム a???（プロセス ID 7）が");
+    }
+    void inUseHintNamesWhatIsKnown() {
+        QFETCH(QByteArray, program);
+        QFETCH(int, pid);
+        QFETCH(QString, named);
+        const QString hint = texts::InUseHint({program.toStdString(), pid});
+        QVERIFY2(hint.contains(named) && EncodesInCp932(hint), qPrintable(hint));
+    }
+
+    // Another process holds the simulated TALVO-4's lock, as talvo4ctl would
+    // hold the real one's; once it is killed, the next start-up connects.
+    void inUseByAnotherProcessIsExplained() {
+        QTemporaryDir folder;
+        const std::string lock_file = folder.filePath(QStringLiteral("lock")).toStdString();
+        // The shell speaks once flock holds the lock; -o keeps the lock from
+        // cat, which ends when its input closes, with this test at the latest.
+        QProcess flock;
+        flock.start(QStringLiteral("flock"),
+                    {QStringLiteral("-no"), QString::fromStdString(lock_file), QStringLiteral("-c"),
+                     QStringLiteral("echo; exec cat")});
+        QVERIFY(flock.waitForReadyRead());
+        const LockHolder holder{"flock", int(flock.processId())};
+        {
+            Rig rig;
+            rig.platform.useLockFile(lock_file);
+            StderrCapture stderr_capture;
+            VerifyNotConnected(rig);
+            const QStringList lines = stderr_capture.lines(kLinePrefix);
+            QCOMPARE(rig.main().Text1->toolTip(), texts::InUseHint(holder));
+            QCOMPARE(lines.size(), 1);
+            QVERIFY2(lines.front().contains(QString::fromStdString(InUseText(holder))),
+                     qPrintable(lines.front()));
+        }
+        flock.kill();
+        QVERIFY(flock.waitForFinished());
+        Rig rig;
+        rig.platform.useLockFile(lock_file);
+        QCOMPARE(rig.main().Text1->text(), texts::kConnected);
     }
 };
 
