@@ -62,7 +62,7 @@ class CaptureCommand : public Command {
             }
             return true;
         };
-        SleepingPacer pacer(kCaptureTick, [&] { return context.interrupts.presses() > 1; });
+        SleepingPacer pacer = context.interrupts.pacer(kCaptureTick);
 
         const CaptureOutcome outcome =
             RunCapture(link, state, FrontEnd{pacer, stop, OnDeviceLost::End}, observer);
@@ -132,9 +132,7 @@ Prepared PrepareCapture(const QStringList& words, const QString& output) {
     else
         return UsageError(QStringLiteral("%1: the file name must end in .bmp or .png").arg(output));
     // Found out now, not after a picture has taken its time to arrive.
-    const QFileInfo folder(file.absolutePath());
-    if (file.isDir() || !folder.isDir() || !folder.isWritable())
-        return FileError(QStringLiteral("%1: cannot write a file there").arg(output));
+    if (auto unwritable = UnwritableOutput(output)) return std::move(*unwritable);
     return {std::make_unique<CaptureCommand>(output, format), {}};
 }
 

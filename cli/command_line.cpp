@@ -43,6 +43,8 @@ QString HelpText() {
                "  --simulate                use the built-in simulated TALVO-4 instead of USB\n"
                "  --device PATH             use the TALVO-4 at PATH (see list); default: the\n"
                "                            first one found\n"
+               "  --wait SECONDS            wait up to SECONDS for a TALVO-4 that is present\n"
+               "                            and free, then run the command\n"
                "  --trace                   print every report out (>) and in (<) as hex on\n"
                "                            standard error\n"
                "  -q, --quiet               print no progress and no notes, only results and\n"
@@ -56,12 +58,16 @@ QString HelpText() {
                "expects all of its data; a second Ctrl+C aborts it and leaves the ROM area\n"
                "incomplete.\n"
                "\n"
+               "One program at a time: a TALVO-4 that talvo4 or another talvo4ctl has open\n"
+               "is in use, and every command but list leaves it alone (exit status 3).\n"
+               "\n"
                "Exit status:\n"
                "  0    done\n"
                "  1    the device answered, but the operation failed (checksum mismatch,\n"
                "       picture rejected, wrong FPGA selection, timing base out of reach)\n"
                "  2    usage or input-file error; nothing was sent to the device\n"
-               "  3    no TALVO-4 found, or no permission to open it\n"
+               "  3    no TALVO-4 found, no permission to open it, or in use by another\n"
+               "       program\n"
                "  4    the device vanished or fell silent during the operation\n"
                "  130  interrupted by Ctrl+C\n"
                "\n"
@@ -82,12 +88,13 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
                                    QStringLiteral("FAULT"));
     const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("PATH"));
     const QCommandLineOption trace(QStringLiteral("trace"));
+    const QCommandLineOption wait(QStringLiteral("wait"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")});
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
                                     QStringLiteral("FILE"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({simulate, fault, device, trace, quiet, output, help, version});
+    parser.addOptions({simulate, fault, device, trace, wait, quiet, output, help, version});
 
     ParsedCommandLine parsed;
     const auto usage = [&parsed](const QString& text) {
@@ -110,6 +117,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return usage(QStringLiteral("--simulate-fault needs --simulate"));
     if (parser.values(device).size() > 1) return usage(QStringLiteral("--device given twice"));
     if (parser.values(output).size() > 1) return usage(QStringLiteral("--output given twice"));
+    if (parser.values(wait).size() > 1) return usage(QStringLiteral("--wait given twice"));
 
     Invocation invocation;
     invocation.device.simulate = parser.isSet(simulate);
@@ -122,6 +130,19 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     invocation.words = positional.mid(1);
     if (!invocation.output.isEmpty() && invocation.command != QLatin1String("capture"))
         return usage(QStringLiteral("--output belongs to capture only"));
+    if (parser.isSet(wait)) {
+        bool ok = false;
+        const double seconds = parser.value(wait).toDouble(&ok);
+        // Written so that NaN fails too.
+        if (!ok || !(seconds >= 0 && seconds <= kLongestWait))
+            return usage(QStringLiteral("--wait takes a number of seconds from 0 to %1, not "
+                                        "\"%2\"")
+                             .arg(kLongestWait)
+                             .arg(parser.value(wait)));
+        if (invocation.command == QLatin1String("list"))
+            return usage(QStringLiteral("list does not wait"));
+        invocation.wait_seconds = seconds;
+    }
     parsed.invocation = std::move(invocation);
     return parsed;
 }

@@ -13,6 +13,9 @@ struct Invocation {
     DeviceChoice device;
     bool quiet = false;
     QString output;  // capture -o
+    // --wait: how long to wait for a TALVO-4 that is present, openable and
+    // free; nullopt: not at all.
+    std::optional<double> wait_seconds;
     QString command;
     QStringList words;  // after the subcommand
 };
@@ -29,6 +32,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments);
 
 QString HelpText();
 QString VersionText();
+// The longest --wait, in seconds.
+inline constexpr double kLongestWait = 86400;
+
 // The one ROM address the tool writes to, as it names it ("0xE8000").
 QString RomAddressText();
 

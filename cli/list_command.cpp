@@ -16,23 +16,27 @@ class ListCommand : public Command {
         bool any_usable = false;
         for (const ListedInterface& interface : listed) {
             const QString path = QString::fromStdString(interface.path);
-            if (interface.refusal != OpenRefusal::None) {
+            const auto holder = session.holderOf(interface);
+            if (interface.refusal != OpenRefusal::None && !holder) {
                 context.console.out(QStringLiteral("%1\tcannot be opened: %2")
                                         .arg(path, Session::RefusalText(interface.refusal)));
                 continue;
             }
-            any_usable = true;
+            const QString state = holder ? QString::fromStdString(InUseText(*holder))
+                                         : QStringLiteral("can be opened");
+            any_usable = any_usable || !holder;
             if (interface.capabilities)
                 context.console.out(
-                    QStringLiteral("%1\tinput report %2 bytes, output report %3 bytes\tcan be "
-                                   "opened")
-                        .arg(path)
-                        .arg(interface.capabilities->InputReportByteLength)
-                        .arg(interface.capabilities->OutputReportByteLength));
+                    QStringLiteral("%1\tinput report %2 bytes, output report %3 bytes\t%4")
+                        .arg(path, QString::number(interface.capabilities->InputReportByteLength),
+                             QString::number(interface.capabilities->OutputReportByteLength),
+                             state));
+            else if (interface.refusal == OpenRefusal::None)
+                context.console.out(
+                    QStringLiteral("%1\treport lengths unknown (no report descriptor)\t%2")
+                        .arg(path, state));
             else
-                context.console.out(QStringLiteral("%1\treport lengths unknown (no report "
-                                                   "descriptor)\tcan be opened")
-                                        .arg(path));
+                context.console.out(QStringLiteral("%1\t%2").arg(path, state));
         }
         if (const auto locked = FirstWithoutPermission(listed))
             context.console.error(Session::PermissionAdvice(QString::fromStdString(locked->path)));

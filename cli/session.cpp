@@ -29,6 +29,12 @@ class OnePathPlatform : public HidPlatform {
         return path == path_ ? inner_.open(path) : nullptr;
     }
     OpenRefusal probeOpen(const std::string& path) override { return inner_.probeOpen(path); }
+    LockAttempt lockInterface(const std::string& path) override {
+        return inner_.lockInterface(path);
+    }
+    std::optional<LockHolder> lockHolder(const std::string& path) override {
+        return inner_.lockHolder(path);
+    }
 
   private:
     HidPlatform& inner_;
@@ -89,7 +95,7 @@ QString Session::RefusalText(OpenRefusal refusal) {
         case OpenRefusal::NoPermission:
             return QStringLiteral("no permission to open it");
         case OpenRefusal::Busy:
-            return QStringLiteral("busy: another program holds it");
+            return QString::fromStdString(InUseText({}));
         case OpenRefusal::Gone:
             return QStringLiteral("gone: it was unplugged");
         case OpenRefusal::Other:
@@ -115,7 +121,16 @@ QString Session::NoDeviceText() {
         "Is it plugged in?");
 }
 
-bool Session::connect() {
+std::optional<LockHolder> Session::holderOf(const ListedInterface& listed) {
+    // The lock is advisory: the system opens a held interface all the same,
+    // so one that opened is asked whether another program holds it.
+    const OpenRefusal refusal =
+        listed.refusal == OpenRefusal::None ? platform_->probeOpen(listed.path) : listed.refusal;
+    if (refusal != OpenRefusal::Busy) return std::nullopt;
+    return platform_->lockHolder(listed.path).value_or(LockHolder{});
+}
+
+std::optional<Unavailable> Session::open() {
     if (link_->FindDevice()) {
         // A command needs the report ID and its eight bytes out (the link
         // sends no command cut short), and at least one byte of answer in;
@@ -123,32 +138,47 @@ bool Session::connect() {
         const HidCaps& caps = link_->DeviceCapabilities;
         if (caps.OutputReportByteLength >= 1 + CommandArray{}.size() &&
             caps.InputReportByteLength >= 2)
-            return true;
-        console_.error(QStringLiteral("talvo4ctl: the TALVO-4 at %1 reports report lengths no "
-                                      "command fits in (input %2, output %3 bytes)")
-                           .arg(QString::fromStdString(link_->DevicePath))
-                           .arg(caps.InputReportByteLength)
-                           .arg(caps.OutputReportByteLength));
-        return false;
+            return std::nullopt;
+        const QString path = QString::fromStdString(link_->DevicePath);
+        link_->CloseDevice();
+        return Unavailable{QStringLiteral("report lengths no command fits in"),
+                           QStringLiteral("talvo4ctl: the TALVO-4 at %1 reports report lengths no "
+                                          "command fits in (input %2, output %3 bytes)")
+                               .arg(path)
+                               .arg(caps.InputReportByteLength)
+                               .arg(caps.OutputReportByteLength),
+                           true};
     }
     const auto listed = list();
     if (listed.empty()) {
-        if (choice_.path.isEmpty())
-            console_.error(NoDeviceText());
-        else
-            console_.error(QStringLiteral("talvo4ctl: %1 is not a TALVO-4 interface that is "
-                                          "present now (see talvo4ctl list)")
-                               .arg(choice_.path));
-        return false;
+        const QString reason = QStringLiteral("not found");
+        if (choice_.path.isEmpty()) return Unavailable{reason, NoDeviceText()};
+        return Unavailable{reason, QStringLiteral("talvo4ctl: %1 is not a TALVO-4 interface that "
+                                                  "is present now (see talvo4ctl list)")
+                                       .arg(choice_.path)};
     }
-    if (const auto locked = FirstWithoutPermission(listed)) {
-        console_.error(PermissionAdvice(QString::fromStdString(locked->path)));
-        return false;
-    }
+    if (const auto locked = FirstWithoutPermission(listed))
+        return Unavailable{RefusalText(OpenRefusal::NoPermission),
+                           PermissionAdvice(QString::fromStdString(locked->path))};
+    const auto in_use = [](const std::string& path, const LockHolder& holder) {
+        const QString text = QString::fromStdString(InUseText(holder));
+        return Unavailable{text, QStringLiteral("talvo4ctl: the TALVO-4 at %1 is %2")
+                                     .arg(QString::fromStdString(path), text)};
+    };
+    for (const ListedInterface& interface : listed)
+        if (const auto holder = holderOf(interface)) return in_use(interface.path, *holder);
     const ListedInterface& first = listed.front();
-    console_.error(QStringLiteral("talvo4ctl: the TALVO-4 at %1 cannot be opened: %2")
-                       .arg(QString::fromStdString(first.path), RefusalText(first.refusal)));
-    return false;
+    // Its holder let go between the two looks.
+    if (const auto& holder = link_->inUseBy()) return in_use(first.path, *holder);
+    return Unavailable{RefusalText(first.refusal),
+                       QStringLiteral("talvo4ctl: the TALVO-4 at %1 cannot be opened: %2")
+                           .arg(QString::fromStdString(first.path), RefusalText(first.refusal))};
+}
+
+bool Session::connect() {
+    const auto unavailable = open();
+    if (unavailable) console_.error(unavailable->message);
+    return !unavailable;
 }
 
 }  // namespace talvo::cli

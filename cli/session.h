@@ -14,6 +14,13 @@ namespace talvo::cli {
 
 class Simulation;
 
+// Why no TALVO-4 can be used now.
+struct Unavailable {
+    QString reason;        // in a few words: "not found", "in use by talvo4 (pid 1234)"
+    QString message;       // what talvo4ctl says of it, in full
+    bool lasting = false;  // the device is there and will not do: waiting cannot help
+};
+
 struct DeviceChoice {
     bool simulate = false;
     QStringList faults;  // simulated faults, only with simulate
@@ -32,8 +39,13 @@ class Session {
 
     // Every TALVO-4 present, and whether it can be opened.
     std::vector<ListedInterface> list();
-    // Finds and opens the device. When that fails, says why in full and
-    // returns false (exit status 3).
+    // The program that holds a listed TALVO-4 (so that this one must leave
+    // it alone, though the system may open it); nullopt when it is free.
+    // A holder that cannot be seen is one without a name or pid.
+    std::optional<LockHolder> holderOf(const ListedInterface& listed);
+    // Finds and opens the device, saying nothing; nullopt when it is open.
+    std::optional<Unavailable> open();
+    // open(), saying why not in full when it fails (exit status 3).
     bool connect();
     DeviceLink& link() { return *link_; }
     Simulation* simulation() { return simulation_.get(); }

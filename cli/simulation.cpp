@@ -120,6 +120,9 @@ std::unique_ptr<Simulation> Simulation::Create(const QStringList& faults, QStrin
     for (const QString& fault : faults)
         if (!simulation->apply(fault, error)) return nullptr;
     simulation->platform_.addInterface(simulation->interface_);
+    // One program at a time, as on the real device: a second talvo4ctl
+    // --simulate, or the demo, finds it in use.
+    simulation->platform_.useLockFile(sim::SimPlatform::DefaultLockFile());
     return simulation;
 }
 

@@ -18,7 +18,7 @@ class SlotCommand : public Command {
                 // The capture window's clock: a tick is 100 ms. The whole
                 // recording takes half a second, and one cut short leaves the
                 // device in the middle of it: only a second Ctrl+C ends it.
-                SleepingPacer pacer(kCaptureTick, [&] { return context.interrupts.presses() > 1; });
+                SleepingPacer pacer = context.interrupts.pacer(kCaptureTick);
                 ending = RecordSlot(link, slot_, FrontEnd{pacer, {}, OnDeviceLost::End}).ending;
                 break;
             }

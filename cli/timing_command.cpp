@@ -1,5 +1,3 @@
-#include <QFile>
-#include <QFileInfo>
 #include <vector>
 
 #include "cli/commands.h"
@@ -34,7 +32,7 @@ class TimingCommand : public Command {
         DeviceLink& link = session.link();
         // A first Ctrl+C ends the sequence between two reports, and timing
         // mode is still left; a second one ends it during a pause.
-        SleepingPacer pacer(kMainTick, [&] { return context.interrupts.presses() > 1; });
+        SleepingPacer pacer = context.interrupts.pacer(kMainTick);
         const FrontEnd front_end{pacer, [&] { return context.interrupts.presses() > 0; },
                                  OnDeviceLost::End};
         TimingState timing;
@@ -160,10 +158,7 @@ Prepared PrepareTiming(const QStringList& words) {
     const QString& action = words[0];
     if (action == QLatin1String("show") && words.size() == 1) return Make(TimingAction::Show);
     if (action == QLatin1String("save") && words.size() == 2) {
-        const QFileInfo file(words[1]);
-        const QFileInfo folder(file.absolutePath());
-        if (file.isDir() || !folder.isDir() || !folder.isWritable())
-            return FileError(QStringLiteral("%1: cannot write a file there").arg(words[1]));
+        if (auto unwritable = UnwritableOutput(words[1])) return std::move(*unwritable);
         return Make(TimingAction::Save, words[1]);
     }
     if (action == QLatin1String("load") && words.size() == 2) {

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <chrono>
+#include <thread>
 
 namespace talvo::cli {
 
@@ -37,6 +39,60 @@ QString LostDeviceText(const DeviceLink& link) {
         .arg(health.silent_reads_in_a_row);
 }
 
+namespace {
+
+// How often --wait looks for the device again, and how soon it notices
+// Ctrl+C in between.
+constexpr std::chrono::milliseconds kWaitPoll{250};
+constexpr std::chrono::milliseconds kWaitNap{20};
+
+// Opens the device, with --wait until it is present, openable and free.
+// Returns kExitDone once it is open, else the exit status; no report goes
+// out before the device is open.
+int OpenDevice(Session& session, std::optional<double> wait_seconds, Console& console,
+               const Interrupts& interrupts) {
+    using Clock = std::chrono::steady_clock;
+    auto unavailable = session.open();
+    if (!unavailable) return kExitDone;
+    if (wait_seconds.value_or(0) > 0 && !unavailable->lasting) {
+        const QString seconds = QString::number(*wait_seconds);
+        const Clock::time_point start = Clock::now();
+        const Clock::time_point deadline =
+            start + std::chrono::duration_cast<Clock::duration>(
+                        std::chrono::duration<double>(*wait_seconds));
+        console.note(QStringLiteral("talvo4ctl: waiting up to %1 s for the TALVO-4: %2")
+                         .arg(seconds, unavailable->reason));
+        for (Clock::time_point next = start + kWaitPoll;; next += kWaitPoll) {
+            next = std::min(next, deadline);
+            for (Clock::time_point now = Clock::now(); now < next; now = Clock::now()) {
+                if (interrupts.presses() > 0) {
+                    console.error(
+                        QStringLiteral("talvo4ctl: interrupted while waiting for the "
+                                       "TALVO-4; nothing was sent"));
+                    return kExitInterrupted;
+                }
+                std::this_thread::sleep_for(std::min<Clock::duration>(kWaitNap, next - now));
+            }
+            unavailable = session.open();
+            if (!unavailable) {
+                const std::chrono::duration<double> waited = Clock::now() - start;
+                console.note(QStringLiteral("talvo4ctl: got the TALVO-4 at %1 after %2 s")
+                                 .arg(QString::fromStdString(session.link().DevicePath))
+                                 .arg(waited.count(), 0, 'f', 1));
+                return kExitDone;
+            }
+            if (unavailable->lasting || next >= deadline) break;
+        }
+        console.error(unavailable->message);
+        console.error(QStringLiteral("talvo4ctl: gave up after waiting %1 s").arg(seconds));
+        return kExitNoDevice;
+    }
+    console.error(unavailable->message);
+    return kExitNoDevice;
+}
+
+}  // namespace
+
 Prepared PrepareCommand(const Invocation& invocation) {
     const QString& name = invocation.command;
     if (name == QLatin1String("list")) return PrepareList(invocation.words);
@@ -71,7 +127,10 @@ int RunTool(const QStringList& arguments, FILE* out, FILE* err, Interrupts& inte
     }
     auto session = Session::Create(invocation.device, console);
     if (!session) return kExitUsage;
-    if (prepared.command->needsDevice() && !session->connect()) return kExitNoDevice;
+    if (prepared.command->needsDevice()) {
+        const int opened = OpenDevice(*session, invocation.wait_seconds, console, interrupts);
+        if (opened != kExitDone) return opened;
+    }
     Context context{console, interrupts};
     return prepared.command->run(*session, context);
 }

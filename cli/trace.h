@@ -17,6 +17,12 @@ class TracingPlatform : public HidPlatform {
     std::unique_ptr<HidConnection> open(const std::string& path) override;
     std::vector<HidInterfaceInfo> describe() override { return inner_.describe(); }
     OpenRefusal probeOpen(const std::string& path) override { return inner_.probeOpen(path); }
+    LockAttempt lockInterface(const std::string& path) override {
+        return inner_.lockInterface(path);
+    }
+    std::optional<LockHolder> lockHolder(const std::string& path) override {
+        return inner_.lockHolder(path);
+    }
 
   private:
     HidPlatform& inner_;

@@ -1,10 +1,11 @@
 // talvo4ctl end to end on the simulated TALVO-4: its command line, usage
 // errors, remote keys, and what it says when the device is missing,
-// refused, or lost.
+// refused, in use by another program, or lost.
 
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
+#include <memory>
 
 #include "cli/session.h"
 #include "packaging/udev_rule.h"
@@ -14,6 +15,7 @@
 
 using talvo::testing::CtlRun;
 using talvo::testing::RunCtl;
+using talvo::testing::RunningCtl;
 
 namespace {
 
@@ -29,9 +31,9 @@ class CtlBasicsTest : public QObject {
     void helpNamesEveryCommandAndExitStatus() {
         const CtlRun run = RunCtl({QStringLiteral("--help")});
         QCOMPARE(run.exit_code, 0);
-        for (const char* word :
-             {"list", "key CODE|NAME", "slot rec N", "capture -o FILE", "timing set NAME=VALUE",
-              "rom write FILE", "--simulate", "--device PATH", "--trace", "--quiet", "130"})
+        for (const char* word : {"list", "key CODE|NAME", "slot rec N", "capture -o FILE",
+                                 "timing set NAME=VALUE", "rom write FILE", "--simulate",
+                                 "--device PATH", "--wait SECONDS", "--trace", "--quiet", "130"})
             QVERIFY2(run.out.contains(word), word);
         for (int status = 0; status <= 4; ++status)
             QVERIFY(run.out.contains(QByteArray("\n  ") + QByteArray::number(status) + "    "));
@@ -84,6 +86,11 @@ class CtlBasicsTest : public QObject {
         row("rom write missing file", {"rom", "write", "/nonexistent/rom.bin"});
         row("rom write a folder", {"rom", "write", "/"});
         row("fault without simulate", {"--simulate-fault", "fpga:1", "list"});
+        row("wait that is no number", {"--wait", "soon", "key", "5"});
+        row("wait negative", {"--wait", "-1", "key", "5"});
+        row("wait longer than a day", {"--wait", "86401", "key", "5"});
+        row("wait not a number at all", {"--wait", "nan", "key", "5"});
+        row("wait for list", {"--wait", "1", "list"});
     }
     void usageErrorsSendNothing() {
         QFETCH(QStringList, arguments);
@@ -145,32 +152,106 @@ class CtlBasicsTest : public QObject {
         QVERIFY(run.out.contains("input report 65 bytes, output report 9 bytes"));
     }
 
-    // A device that is there but cannot be opened: exit 3 and why, for
-    // list and for a command alike; no report goes out.
+    // A device that is missing, or there but not to be opened: exit 3 and
+    // why, for list and for a command alike; no report goes out.
     void refusedDevice_data() {
-        QTest::addColumn<QString>("reason");
-        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("list_says");
+        QTest::addColumn<QStringList>("key_says");
+        const QStringList advice{"70-talvo4.rules",
+                                 QStringLiteral("sudo tee %1").arg(talvo::kUdevRulePath),
+                                 "sudo udevadm control --reload-rules && sudo udevadm trigger "
+                                 "--subsystem-match=hidraw"};
+        const auto refuse = [](const char* reason) {
+            return QStringList{"--simulate-fault", QStringLiteral("refuse:") + reason};
+        };
+        QTest::newRow("not found")
+            << QStringList{"--device", "sim:other"} << QStringList{"no TALVO-4 found"}
+            << QStringList{"sim:other is not a TALVO-4 interface that is present now"};
         QTest::newRow("no permission")
-            << "no-permission"
-            << QStringList{"sim:talvo-4", "70-talvo4.rules",
-                           QStringLiteral("sudo tee %1").arg(talvo::kUdevRulePath),
-                           "sudo udevadm control --reload-rules && sudo udevadm trigger "
-                           "--subsystem-match=hidraw"};
-        QTest::newRow("busy") << "busy" << QStringList{"sim:talvo-4", "busy"};
-        QTest::newRow("gone") << "gone" << QStringList{"sim:talvo-4", "gone"};
+            << refuse("no-permission")
+            << QStringList{"sim:talvo-4\tcannot be opened: no permission"} + advice
+            << QStringList{"the TALVO-4 at sim:talvo-4 is present, but this user may not open "
+                           "it"} + advice;
+        QTest::newRow("in use") << refuse("busy")
+                                << QStringList{"sim:talvo-4\tin use by another program"}
+                                << QStringList{
+                                       "talvo4ctl: the TALVO-4 at sim:talvo-4 is in use "
+                                       "by another program"};
+        QTest::newRow("gone") << refuse("gone")
+                              << QStringList{"sim:talvo-4\tcannot be opened: gone"}
+                              << QStringList{"the TALVO-4 at sim:talvo-4 cannot be opened: gone"};
     }
     void refusedDevice() {
-        QFETCH(QString, reason);
-        QFETCH(QStringList, expected);
-        for (const QStringList& command : {QStringList{"list"}, QStringList{"key", "5"}}) {
-            const CtlRun run =
-                RunCtl(Simulated(QStringList{"--simulate-fault", "refuse:" + reason} + command));
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, list_says);
+        QFETCH(QStringList, key_says);
+        for (const bool listing : {true, false}) {
+            const CtlRun run = RunCtl(
+                Simulated(options + (listing ? QStringList{"list"} : QStringList{"key", "5"})));
             QCOMPARE(run.exit_code, 3);
             QVERIFY(run.sent().empty());
             const QByteArray all = run.out + run.err;
-            for (const QString& text : expected)
+            for (const QString& text : listing ? list_says : key_says)
                 QVERIFY2(all.contains(text.toUtf8()), qPrintable(text));
         }
+    }
+
+    // Two programs on one simulated TALVO-4. While the first holds it, the
+    // others are refused with its name and send nothing, and the first
+    // finishes undisturbed; a waiting one takes the device when the first
+    // is done; Ctrl+C ends a wait; a killed holder leaves no lock behind.
+    void oneProgramAtATime() {
+        QTemporaryDir runtime;  // where their lock is, shared by all of them
+        const auto start = [&runtime](const QStringList& arguments) {
+            return std::make_unique<RunningCtl>(Simulated(arguments), runtime.path());
+        };
+        // Twelve keys with answers 100 ms late hold the device over a second.
+        const QStringList slow_keys =
+            QStringList{"--simulate-fault", "answer-delay:100", "key"} + QStringList(12, "5");
+        const QByteArray key_sent = "> 00 13 05";
+        auto first = start(slow_keys);
+        QVERIFY(first->waitForError(key_sent));
+        const QString in_use = QStringLiteral("in use by talvo4ctl (pid %1)").arg(first->pid());
+
+        auto waiter = start({"--wait", "20", "key", "6"});
+        auto refused = start({"key", "5"});
+        auto listed = start({"list"});
+        auto timed_out = start({"--wait", "0.3", "key", "5"});
+        QVERIFY(waiter->waitForError("waiting up to 20 s for the TALVO-4: " + in_use.toUtf8()));
+        const CtlRun refusal = refused->finish();
+        QCOMPARE(refusal.exit_code, 3);
+        QVERIFY(refusal.sent().empty());
+        QVERIFY(refusal.said("talvo4ctl: the TALVO-4 at sim:talvo-4 is " + in_use));
+        const CtlRun listing = listed->finish();
+        QCOMPARE(listing.exit_code, 3);
+        QVERIFY(listing.out.contains("sim:talvo-4\tinput report 65 bytes, output report 9 bytes\t" +
+                                     in_use.toUtf8()));
+        const CtlRun time_out = timed_out->finish();
+        QCOMPARE(time_out.exit_code, 3);
+        QVERIFY(time_out.sent().empty());
+        QVERIFY(time_out.said("talvo4ctl: the TALVO-4 at sim:talvo-4 is " + in_use));
+        QVERIFY(time_out.said(QStringLiteral("gave up after waiting 0.3 s")));
+
+        const CtlRun held = first->finish();
+        QCOMPARE(held.exit_code, 0);
+        QCOMPARE(held.sent().size(), size_t(12));
+        const CtlRun waited = waiter->finish();
+        QCOMPARE(waited.exit_code, 0);
+        QVERIFY(waited.said(QStringLiteral("got the TALVO-4 at sim:talvo-4 after")));
+        QCOMPARE(waited.sent().size(), size_t(1));
+
+        auto killed = start(slow_keys);
+        QVERIFY(killed->waitForError(key_sent));
+        auto interrupted = start({"--wait", "20", "key", "5"});
+        QVERIFY(interrupted->waitForError("waiting up to"));
+        interrupted->interrupt();
+        const CtlRun interruption = interrupted->finish();
+        QCOMPARE(interruption.exit_code, 130);
+        QVERIFY(interruption.said(QStringLiteral("interrupted while waiting")));
+        QVERIFY(interruption.sent().empty());
+        killed->kill();
+        QCOMPARE(RunCtl(Simulated({"key", "5"}), 10000, runtime.path()).exit_code, 0);
     }
 
     // A TALVO-4 whose reports cannot carry a command (the report ID and its
@@ -208,13 +289,6 @@ class CtlBasicsTest : public QObject {
         std::fclose(err);
         if (!opens) QVERIFY2(QByteArray(said).contains("report lengths no command fits in"), said);
         QVERIFY(talvo.reports().empty());
-    }
-
-    void deviceThatIsNotThere() {
-        const CtlRun run = RunCtl(Simulated({"--device", "sim:other", "key", "5"}));
-        QCOMPARE(run.exit_code, 3);
-        QVERIFY(run.said(QStringLiteral("sim:other")));
-        QVERIFY(run.sent().empty());
     }
 
     // Keys to a device that vanishes or falls silent: exit 4, saying how

@@ -21,12 +21,16 @@ std::vector<QByteArray> CtlRun::sent() const {
 
 bool CtlRun::said(const QString& text) const { return err.contains(text.toUtf8()); }
 
-CtlRun RunCtl(const QStringList& arguments, int limit_ms) {
-    RunningCtl running(arguments);
+CtlRun RunCtl(const QStringList& arguments, int limit_ms, const QString& runtime_folder) {
+    RunningCtl running(arguments, runtime_folder);
     return running.finish(limit_ms);
 }
 
-RunningCtl::RunningCtl(const QStringList& arguments) {
+RunningCtl::RunningCtl(const QStringList& arguments, const QString& runtime_folder) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                       runtime_folder.isEmpty() ? own_runtime_folder_.path() : runtime_folder);
+    process_.setProcessEnvironment(environment);
     process_.start(CtlPath(), arguments);
     process_.waitForStarted(10000);
 }
@@ -48,6 +52,11 @@ bool RunningCtl::waitForError(const QByteArray& text, int limit_ms) {
         err_ += process_.readAllStandardError();
     }
     return true;
+}
+
+void RunningCtl::kill() {
+    process_.kill();
+    process_.waitForFinished(10000);
 }
 
 void RunningCtl::interrupt() {

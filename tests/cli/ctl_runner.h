@@ -1,10 +1,13 @@
 #pragma once
 // Runs the built talvo4ctl as a script would, and reads what it sent from
-// its --trace output.
+// its --trace output. Each run gets a runtime folder of its own, so that
+// the simulated device's lock of one test never reaches another that ctest
+// runs beside it; runs that must meet share one by naming it.
 
 #include <QByteArray>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <vector>
 
 namespace talvo::testing {
@@ -21,14 +24,19 @@ struct CtlRun {
     bool said(const QString& text) const;
 };
 
-// Runs talvo4ctl with `arguments`; kills it after `limit_ms`.
-CtlRun RunCtl(const QStringList& arguments, int limit_ms = 60000);
+// Runs talvo4ctl with `arguments`; kills it after `limit_ms`. An empty
+// `runtime_folder` is a new one for this run.
+CtlRun RunCtl(const QStringList& arguments, int limit_ms = 60000,
+              const QString& runtime_folder = {});
 
 // Starts talvo4ctl and leaves it running, for tests that interrupt it.
 class RunningCtl {
   public:
-    explicit RunningCtl(const QStringList& arguments);
+    explicit RunningCtl(const QStringList& arguments, const QString& runtime_folder = {});
     ~RunningCtl();
+    qint64 pid() const { return process_.processId(); }
+    // Ends it at once, as SIGKILL does: it has no say.
+    void kill();
     // Reads standard error until it holds `text` or `limit_ms` pass.
     bool waitForError(const QByteArray& text, int limit_ms = 30000);
     // Ctrl+C, as a terminal sends it.
@@ -37,6 +45,7 @@ class RunningCtl {
     CtlRun finish(int limit_ms = 60000);
 
   private:
+    QTemporaryDir own_runtime_folder_;
     QProcess process_;
     QByteArray err_;
 };
