@@ -187,7 +187,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CaptureState state = EarlierPicture();
     const CaptureState earlier = state;
-    fuzz::FuzzPacer pacer(rig.device.clock, kCaptureTick, front_end_goes ? end_line : 0);
+    sim::SimPacer pacer(rig.device.clock, kCaptureTick);
+    pacer.leaveAt(sim::SimPacer::Turn::Pass, front_end_goes ? end_line : 0);
     int lines_told = 0;
     CaptureObserver observer;
     observer.line = [&](int y, std::span<const uint8_t> line) {

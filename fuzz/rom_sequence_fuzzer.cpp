@@ -71,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> file = FileBytes(data[0]);
     const OnDeviceLost on_lost = (data[1] & 1) != 0 ? OnDeviceLost::End : OnDeviceLost::GoOn;
     fuzz::SequenceRig rig({data + 2, size - 2});
-    fuzz::FuzzPacer pacer(rig.device.clock, kMainTick, data[1] >> 1);
+    sim::SimPacer pacer(rig.device.clock, kMainTick);
+    pacer.leaveAt(sim::SimPacer::Turn::Pass, data[1] >> 1);
     const auto& log = rig.log.all();
 
     const QString path = fuzz::WriteFuzzFile(file, int64_t(file.size()));
