@@ -6,10 +6,10 @@
 
 namespace talvo::fuzz {
 
-QString WriteFuzzFile(std::span<const uint8_t> bytes, int64_t length) {
+QString WriteFuzzFile(std::span<const uint8_t> bytes, int64_t length, const QString& name) {
     static QTemporaryDir folder;
     if (!folder.isValid()) std::abort();
-    const QString path = folder.filePath(QStringLiteral("input.bin"));
+    const QString path = folder.filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) std::abort();
     const auto written =

@@ -14,6 +14,7 @@
 // sent for an empty file.
 
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -34,6 +35,17 @@ std::vector<uint8_t> FileBytes(size_t length) {
     std::vector<uint8_t> bytes(length);
     for (size_t i = 0; i < length; ++i) bytes[i] = uint8_t(i * 29 + 3);
     return bytes;
+}
+
+// The file's path, written once per length: its bytes follow from its
+// length, and the write only reads it.
+QString PathOf(const std::vector<uint8_t>& file) {
+    static std::array<QString, 256> paths;
+    QString& path = paths[file.size()];
+    if (path.isEmpty())
+        path = fuzz::WriteFuzzFile(file, int64_t(file.size()),
+                                   QStringLiteral("rom%1.bin").arg(file.size()));
+    return path;
 }
 
 // The reports and reads of a write of `file` up to its checksum request.
@@ -71,12 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> file = FileBytes(data[0]);
     const OnDeviceLost on_lost = (data[1] & 1) != 0 ? OnDeviceLost::End : OnDeviceLost::GoOn;
     fuzz::SequenceRig rig({data + 2, size - 2});
-    fuzz::FuzzPacer pacer(rig.device.clock, kMainTick, data[1] >> 1);
+    sim::SimPacer pacer(rig.device.clock, kMainTick);
+    pacer.leaveAt(sim::SimPacer::Turn::Pass, data[1] >> 1);
     const auto& log = rig.log.all();
 
-    const QString path = fuzz::WriteFuzzFile(file, int64_t(file.size()));
     const Outcome<RomWriteDetail> outcome =
-        WriteRom(rig.link, kRomAddress, path, {pacer, {}, on_lost});
+        WriteRom(rig.link, kRomAddress, PathOf(file), {pacer, {}, on_lost});
     const RomWriteDetail& detail = outcome.detail;
 
     if (file.empty()) {

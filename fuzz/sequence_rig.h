@@ -2,7 +2,7 @@
 // What the sequence fuzz targets share: a simulated TALVO-4 whose every
 // answer comes from the fuzz input, on a virtual clock (a read that waits
 // out its second costs no real time), the device link over it, a log of the
-// traffic, and a pacer that moves the device's clock by the ticks waited.
+// traffic. Their pacer is sim::SimPacer on the device's clock.
 
 #include <cstdint>
 #include <cstdio>
@@ -46,21 +46,6 @@ struct SequenceRig {
     sim::SimPlatform platform{device};
     DeviceLink link{platform};
     sim::ExchangeLog log{device};
-};
-
-// A pacer on the device's clock whose front end may go away: pass() says so
-// from its `gone_at`-th call on (0: never).
-class FuzzPacer : public sim::SimPacer {
-  public:
-    FuzzPacer(sim::SimClock& clock, std::chrono::milliseconds tick, int gone_at)
-        : SimPacer(clock, tick), gone_at_(gone_at) {}
-    bool pass() override {
-        SimPacer::pass();
-        return gone_at_ == 0 || passes() < gone_at_;
-    }
-
-  private:
-    int gone_at_;
 };
 
 // Consecutive reads that waited out their wait, ending at log entry `end`

@@ -20,32 +20,14 @@ namespace texts = talvo::capture_texts;
 
 namespace {
 
-// The device's pacer, whose front end goes away at its n-th pass or wait
-// (0: never).
-class LeavingPacer : public sim::SimPacer {
-  public:
-    LeavingPacer(sim::SimClock& clock, int gone_at_pass, int gone_at_wait)
-        : SimPacer(clock, kCaptureTick), gone_at_pass_(gone_at_pass), gone_at_wait_(gone_at_wait) {}
-    bool waitTicks(int ticks) override {
-        SimPacer::waitTicks(ticks);
-        return waits() != gone_at_wait_;
-    }
-    bool pass() override {
-        SimPacer::pass();
-        return passes() != gone_at_pass_;
-    }
-
-  private:
-    int gone_at_pass_;
-    int gone_at_wait_;
-};
-
 // A connected simulated TALVO-4 on a virtual clock that reports the smallest
-// picture (65 x 101, six reports a line), a pacer on that clock, and what
-// the observer heard, in order.
+// picture (65 x 101, six reports a line), a pacer on that clock whose front
+// end goes at its n-th pass or wait (0: never), and what the observer heard,
+// in order.
 struct Fixture {
-    explicit Fixture(int gone_at_pass = 0, int gone_at_wait = 0)
-        : pacer(rig.talvo.clock, gone_at_pass, gone_at_wait) {
+    explicit Fixture(int gone_at_pass = 0, int gone_at_wait = 0) {
+        pacer.leaveAt(sim::SimPacer::Turn::Pass, gone_at_pass);
+        pacer.leaveAt(sim::SimPacer::Turn::Wait, gone_at_wait);
         rig.talvo.clock.makeVirtual();
         rig.talvo.capture.width = 65;
         rig.talvo.capture.height = 101;
@@ -75,7 +57,7 @@ struct Fixture {
     }
 
     Rig rig;
-    LeavingPacer pacer;
+    sim::SimPacer pacer{rig.talvo.clock, kCaptureTick};
     CaptureObserver observer;
     QStringList status;
     std::vector<int> lines;
@@ -221,7 +203,7 @@ void CaptureOperationsTest::endings() {
     QCOMPARE(fixture.capture(stop).ending, Ending::Stopped);
     QCOMPARE(rig.program.capture.stop_requested, int16_t{0});
     QCOMPARE(int(fixture.lines.size()), lines);
-    QCOMPARE(int(CommandsWithCode(rig, 0x15).size()), lines);
+    QCOMPARE(int(SentWithCode(rig, 0x15).size()), lines);
     QVERIFY(HoldsPattern(rig, 0, lines));
     QVERIFY(IsBlack(rig.program.capture, lines));
     QCOMPARE(fixture.status, QStringList{PictureInfoText(68, 101)});
@@ -270,7 +252,7 @@ void CaptureOperationsTest::frontEndGoes() {
     QCOMPARE(outcome.detail.program_ending, program_ending);
     QCOMPARE(fixture.lines.size(), size_t{3});
     QCOMPARE(fixture.ends, 0);  // nothing of the front end is touched
-    QCOMPARE(CommandsWithCode(rig, 0x15).size(), size_t{3});
+    QCOMPARE(SentWithCode(rig, 0x15).size(), size_t{3});
     QCOMPARE(rig.talvo.capture.captureEnds(), capture_ends);
     QCOMPARE(LastCommand(rig)[0], uint8_t(capture_ends ? 0x16 : 0x15));
 }
@@ -351,7 +333,7 @@ void CaptureOperationsTest::scatteredLostAnswersDoNotEndIt() {
     QCOMPARE(fixture.capture({}, OnDeviceLost(on_lost)).ending, Ending::Done);
     QVERIFY(most_silent_reads > 0 && most_silent_reads < 3);
     QCOMPARE(fixture.lines.size(), size_t{101});
-    QCOMPARE(CommandsWithCode(rig, 0x15).size(), size_t{101});
+    QCOMPARE(SentWithCode(rig, 0x15).size(), size_t{101});
     QCOMPARE(LastCommand(rig), kCaptureEnd);
 }
 

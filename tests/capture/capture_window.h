@@ -66,25 +66,6 @@ inline bool HoldsPattern(const Rig& rig, int first_line, int end_line) {
     return true;
 }
 
-// The device's clock becomes virtual, and the capture window's ticks move it
-// on: a "REC" wait costs no real time, and the device sees as much time pass
-// as the window counted.
-inline void DriveCaptureTicksByTheDevice(Rig& rig) {
-    sim::SimClock& clock = rig.talvo.clock;
-    clock.makeVirtual();
-    rig.program.capture_ticks.driveBy(
-        {[&clock](std::chrono::milliseconds wait) { clock.sleepFor(wait); },
-         [&clock] { return clock.now(); }});
-}
-
-// Commands with the given code, in the order they went out.
-inline std::vector<CommandArray> CommandsWithCode(const Rig& rig, uint8_t code) {
-    std::vector<CommandArray> found;
-    for (const CommandArray& command : rig.talvo.commands())
-        if (command[0] == code) found.push_back(command);
-    return found;
-}
-
 // The names of the window's enabled buttons among REC, the picture buttons,
 // the show buttons and "再生".
 inline QStringList EnabledButtons(const Form5& form) {

@@ -95,7 +95,7 @@ class Form5SlotsTest : public QObject {
 void Form5SlotsTest::recordIntoFirstFreeSlot() {
     Rig rig;
     Form5* f = OpenCaptureWindow(rig);
-    DriveCaptureTicksByTheDevice(rig);
+    DriveTicksByDevice(rig.program.capture_ticks, rig.talvo);
     for (int s : {1, 2, 4}) f->mark(s)->setChecked(true);
     f->Command6_Click();
     QVERIFY(f->Command10->isEnabled());
@@ -131,7 +131,7 @@ void Form5SlotsTest::recordWithAllMarksTicked() {
 void Form5SlotsTest::secondRecDuringTheWaitsInterleaves() {
     Rig rig;
     Form5* f = OpenCaptureWindow(rig);
-    DriveCaptureTicksByTheDevice(rig);
+    DriveTicksByDevice(rig.program.capture_ticks, rig.talvo);
     const size_t before = rig.talvo.capture.slotCodes().size();
     QMetaObject::invokeMethod(
         f, [f] { f->Command1_Click(); }, Qt::QueuedConnection);
@@ -196,7 +196,7 @@ void Form5SlotsTest::closingDuringRecFinishesTheSequenceFirst() {
     QFETCH(bool, by_button);
     Rig rig;
     QPointer<Form5> f = OpenCaptureWindow(rig);
-    DriveCaptureTicksByTheDevice(rig);
+    DriveTicksByDevice(rig.program.capture_ticks, rig.talvo);
     const size_t before = rig.talvo.capture.slotCodes().size();
     bool shown_at_third_code = false;
     rig.talvo.on_report = [&](const sim::RecordedReport& report) {

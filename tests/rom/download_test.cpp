@@ -60,11 +60,7 @@ struct WindowRig : RomRig {
     Program program{link, dialogs};
     MainWindow main{program};
 
-    WindowRig() {
-        program.ticks.driveBy(
-            {[this](std::chrono::milliseconds wait) { talvo.clock.sleepFor(wait); },
-             [this] { return talvo.clock.now(); }});
-    }
+    WindowRig() { DriveTicksByDevice(program.ticks, talvo); }
     // Clicks Command10 with the write held to a bound: one that sends more
     // reports than `most_reports` is ended as a closed main window ends it,
     // so that a fault fails its test by name rather than at the timeout.

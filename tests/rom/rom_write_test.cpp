@@ -19,34 +19,16 @@ namespace {
 
 constexpr int32_t kAt = kRomAddress;
 
-// The simulated device's clock, each call logged beside the exchanges; the
-// front end is gone at the n-th call when asked to, or when a write runs on
-// far past any of these tests' (which then fails on its outcome).
-class LoggedPacer : public sim::SimPacer {
-  public:
-    LoggedPacer(RomRig& rig, int gone_at_call = 0)
-        : SimPacer(rig.talvo.clock), log_(rig.log), gone_at_(gone_at_call) {}
-    bool waitTicks(int ticks) override {
-        SimPacer::waitTicks(ticks);
-        log_ << QStringLiteral("w%1").arg(ticks);
-        return going();
-    }
-    bool pass() override {
-        SimPacer::pass();
-        log_ << QStringLiteral("p");
-        return going();
-    }
-
-  private:
-    static constexpr int kMostCalls = 100'000;
-    bool going() const {
-        const int calls = waits() + passes();
-        return calls != gone_at_ && calls < kMostCalls;
-    }
-
-    QStringList& log_;
-    int gone_at_;
-};
+// Logs every turn of `pacer` beside the exchanges; its front end is gone at
+// the n-th turn when asked to, or when a write runs on far past any of these
+// tests' (which then fails on its outcome).
+void LogTurns(RomRig& rig, sim::SimPacer& pacer, int gone_at_turn = 0) {
+    constexpr int kMostTurns = 100'000;
+    pacer.leaveAt(sim::SimPacer::Turn::Either, gone_at_turn > 0 ? gone_at_turn : kMostTurns);
+    pacer.on_turn = [&log = rig.log](std::optional<int> ticks) {
+        log << (ticks ? QStringLiteral("w%1").arg(*ticks) : QStringLiteral("p"));
+    };
+}
 
 // Every status and progress text into the rig's log.
 Outcome<RomWriteDetail> Write(RomRig& rig, const QString& path, Pacer& pacer,
@@ -77,7 +59,8 @@ class RomWriteTest : public QObject {
         QTemporaryDir dir;
         const QByteArray file = Pattern(13);
         RomRig rig;
-        LoggedPacer pacer(rig);
+        sim::SimPacer pacer(rig.talvo.clock);
+        LogTurns(rig, pacer);
         const Outcome<RomWriteDetail> outcome = Write(rig, ImageFile(dir, file), pacer);
 
         // One sector erase; the write start; the data; the end of the
@@ -254,7 +237,8 @@ class RomWriteTest : public QObject {
         RomRig rig;
         if (vanish_after == 0) rig.talvo.setSilent(true);
         if (vanish_after > 0) rig.talvo.vanishAfter(vanish_after);
-        LoggedPacer pacer(rig, gone_at_call);
+        sim::SimPacer pacer(rig.talvo.clock);
+        LogTurns(rig, pacer, gone_at_call);
         const Outcome<RomWriteDetail> outcome =
             Write(rig, ImageFile(dir, Pattern(13)), pacer, OnDeviceLost::End);
         QTEST(outcome.ending, "ending");
@@ -318,7 +302,8 @@ class RomWriteTest : public QObject {
         const QByteArray file = Pattern(4096);
         RomRig rig;
         sim::SimClock& clock = rig.talvo.clock;
-        LoggedPacer pacer(rig);
+        sim::SimPacer pacer(rig.talvo.clock);
+        LogTurns(rig, pacer);
         if (sum_ms == -1) rig.talvo.rom.setPollsBeforeReady(std::nullopt);
         if (sum_ms == -2) rig.talvo.silentAfter(1 + 1 + 4096 / 8 + 1);  // up to the request
         if (sum_ms >= 0)

@@ -43,6 +43,23 @@ MainWindow& Rig::main() {
     return *main_;
 }
 
+std::vector<CommandArray> SentWithCode(const Rig& rig, uint8_t code) {
+    std::vector<CommandArray> sent;
+    for (const CommandArray& command : rig.talvo.commands())
+        if (command[0] == code) sent.push_back(command);
+    return sent;
+}
+
+void DriveTicksByDevice(Ticks& ticks, sim::TalvoModel& talvo, std::function<void()> after_tick) {
+    sim::SimClock& clock = talvo.clock;
+    clock.makeVirtual();
+    ticks.driveBy({[&clock, after_tick = std::move(after_tick)](std::chrono::milliseconds period) {
+                       clock.sleepFor(period);
+                       if (after_tick) after_tick();
+                   },
+                   [&clock] { return clock.now(); }});
+}
+
 QStringList ShownTexts(const QWidget* window) {
     QStringList texts;
     auto add = [&texts](const QString& text) {

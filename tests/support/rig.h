@@ -4,7 +4,9 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/main_window.h"
 #include "sim/sim_platform.h"
@@ -43,6 +45,15 @@ struct Rig {
   private:
     std::unique_ptr<MainWindow> main_;
 };
+
+// The commands with `code` the device received, in the order they went out.
+std::vector<CommandArray> SentWithCode(const Rig& rig, uint8_t code);
+
+// From now on `ticks` pass on the simulated device's clock, made virtual: a
+// wait costs no real time, and the device sees as much time pass as the
+// ticks counted. `after_tick`, if set, runs after each tick.
+void DriveTicksByDevice(Ticks& ticks, sim::TalvoModel& talvo,
+                        std::function<void()> after_tick = {});
 
 // Every visible text of a window and its controls: captions, labels, texts,
 // titles, accessible names and descriptions, tooltips.

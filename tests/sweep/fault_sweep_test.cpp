@@ -85,7 +85,8 @@ TimingState InTimingMode() {
     return timing;
 }
 
-OnDeviceLost TimingPolicy(Front front) {
+// The device-lost setting each front end gives every sequence.
+OnDeviceLost OnLostFor(Front front) {
     return front == Front::Terminal ? OnDeviceLost::End : OnDeviceLost::GoOn;
 }
 
@@ -93,9 +94,7 @@ bool TimingFailed(const TimingOutcome& outcome) {
     return outcome.ending == Ending::DeviceLost || outcome.ending == Ending::DeviceSilent;
 }
 
-FrontEnd TimingFrontEnd(Device device, Front front) {
-    return {device.pacer, {}, TimingPolicy(front)};
-}
+FrontEnd FrontEndFor(Device device, Front front) { return {device.pacer, {}, OnLostFor(front)}; }
 
 // A 65 x 101 picture, the smallest accepted: 6 reports a line.
 Told Capture(Device device, Front front) {
@@ -110,7 +109,7 @@ Told Capture(Device device, Front front) {
         QCOMPARE(line.size(), size_t(state.frame_width) * 3);
     };
     const CaptureOutcome outcome =
-        RunCapture(device.link, state, {device.pacer, {}, TimingPolicy(front)}, observer);
+        RunCapture(device.link, state, FrontEndFor(device, front), observer);
     // The picture and its sizes agree whatever happened.
     if (state.frame_buffer.size() != size_t(state.frame_width) * size_t(state.frame_height) * 3)
         QTest::qFail("picture and sizes disagree", __FILE__, __LINE__);
@@ -121,8 +120,7 @@ Told Capture(Device device, Front front) {
 
 // The window says nothing of a lost device; the terminal hears it from the ending.
 Told Record(Device device, Front front) {
-    const Outcome<SlotCheck> outcome =
-        RecordSlot(device.link, 1, {device.pacer, {}, TimingPolicy(front)});
+    const Outcome<SlotCheck> outcome = RecordSlot(device.link, 1, FrontEndFor(device, front));
     if (outcome.ending == Ending::FrontEndGone)
         QTest::qFail("the recording did not send its codes", __FILE__, __LINE__);
     return {!outcome.done(), {}};
@@ -130,32 +128,30 @@ Told Record(Device device, Front front) {
 
 Told ReadBack(Device device, Front front) {
     TimingState timing;
-    return {TimingFailed(StartTimingMode(device.link, timing, TimingFrontEnd(device, front))), {}};
+    return {TimingFailed(StartTimingMode(device.link, timing, FrontEndFor(device, front))), {}};
 }
 
 Told BarWrite(Device device, Front front) {
     TimingState timing = InTimingMode();
     const TimingParameter& h2size = kTimingParameters[size_t(TimingParameterIndex("h2size"))];
-    return {
-        TimingFailed(WriteTimingParameter(device.link, timing, h2size, 301, TimingPolicy(front))),
-        {}};
+    return {TimingFailed(WriteTimingParameter(device.link, timing, h2size, 301, OnLostFor(front))),
+            {}};
 }
 
 // The image as it stands, as after a cancelled file dialog.
 Told Load(Device device, Front front) {
     TimingState timing = InTimingMode();
-    return {TimingFailed(
-                LoadTimingData(device.link, timing, std::nullopt, TimingFrontEnd(device, front))),
-            {}};
+    return {
+        TimingFailed(LoadTimingData(device.link, timing, std::nullopt, FrontEndFor(device, front))),
+        {}};
 }
 
 Told Write(Device device, Front front, const QString& file) {
     Told told;
     RomWriteObserver observer;
     observer.status = [&](const QString& text) { told.text = text; };
-    const OnDeviceLost on_lost = front == Front::Terminal ? OnDeviceLost::End : OnDeviceLost::GoOn;
     const Outcome<RomWriteDetail> outcome =
-        WriteRom(device.link, kRomAddress, file, {device.pacer, {}, on_lost}, observer);
+        WriteRom(device.link, kRomAddress, file, FrontEndFor(device, front), observer);
     told.failure = !outcome.done() || outcome.detail.result == RomWriteResult::NoChecksumAnswer;
     return told;
 }

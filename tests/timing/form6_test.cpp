@@ -346,7 +346,7 @@ class Form6Test : public QObject {
         rig.main();
         rig.talvo.clearRecord();
         // Runs inside the first wait after a read.
-        DriveTicksByDevice(rig);
+        DriveTicksByDevice(rig.program.ticks, rig.talvo);
         QTimer::singleShot(0, &rig.main(), [&rig] { rig.main().close(); });
         rig.main().Command1_Click();
         const auto sent = rig.talvo.commands();
@@ -364,7 +364,7 @@ class Form6Test : public QObject {
         Rig rig;
         rig.main();
         int ticks = 0;
-        DriveTicksByDevice(rig, [&ticks] {
+        DriveTicksByDevice(rig.program.ticks, rig.talvo, [&ticks] {
             if (++ticks != kTimingPauseTicks + 1) return;
             for (QWidget* window : QApplication::topLevelWidgets())
                 if (auto* f = qobject_cast<Form6*>(window)) f->close();

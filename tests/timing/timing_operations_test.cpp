@@ -25,15 +25,6 @@ namespace {
 // More reports than a read-back and a load together (31).
 constexpr size_t kReportBound = 100;
 
-// A pacer on the device's clock whose front end goes away at its
-// `gone_at`-th wait (0: never).
-class LeavingPacer : public sim::SimPacer {
-  public:
-    using SimPacer::SimPacer;
-    bool waitTicks(int ticks) override { return SimPacer::waitTicks(ticks) && waits() != gone_at; }
-    int gone_at = 0;
-};
-
 struct Fixture {
     Fixture() {
         talvo.clock.makeVirtual();
@@ -83,7 +74,7 @@ struct Fixture {
     sim::TalvoModel talvo;
     sim::SimPlatform platform{talvo};
     DeviceLink link{platform};
-    LeavingPacer pacer{talvo.clock};
+    sim::SimPacer pacer{talvo.clock};
     TimingState timing;
     sim::Clock::time_point since;
 };
@@ -177,7 +168,7 @@ class TimingOperationsTest : public QObject {
         Fixture f;
         if (sequence == Sequence::Load) f.start();
         int stop_asked = 0;
-        if (gone) f.pacer.gone_at = f.pacer.waits() + 4;
+        if (gone) f.pacer.leaveAt(sim::SimPacer::Turn::Wait, f.pacer.waits() + 4);
         StopRequest stop = [&] { return !gone && ++stop_asked == 4; };
         bool shown = false;
         const TimingOutcome outcome =

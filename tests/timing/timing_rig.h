@@ -46,35 +46,16 @@ inline void BoundTimingSequences(Rig& rig) {
     };
 }
 
-// From now on the main window's ticks pass on the simulated device's clock,
-// made virtual: a pause costs no real time, and the time between two
-// reports shows the ticks waited. `after_tick`, if set, runs after each tick.
-inline void DriveTicksByDevice(Rig& rig, std::function<void()> after_tick = {}) {
-    rig.talvo.clock.makeVirtual();
-    rig.program.ticks.driveBy({[&rig, after_tick](std::chrono::milliseconds period) {
-                                   rig.talvo.clock.sleepFor(period);
-                                   if (after_tick) after_tick();
-                               },
-                               [&rig] { return rig.talvo.clock.now(); }});
-}
-
 // Opens the timing window through the main window's hidden button, with the
 // record of reports emptied first. Null if the window did not open.
 inline Form6* OpenTiming(Rig& rig) {
     rig.main();
-    DriveTicksByDevice(rig);
+    DriveTicksByDevice(rig.program.ticks, rig.talvo);
     rig.talvo.clearRecord();
     // Once per rig: every later report counts against the same bound.
     if (!rig.talvo.on_report) BoundTimingSequences(rig);
     rig.main().Command1_Click();
     return rig.main().timingWindow();
-}
-
-inline std::vector<CommandArray> SentWithCode(const Rig& rig, uint8_t code) {
-    std::vector<CommandArray> sent;
-    for (const CommandArray& c : rig.talvo.commands())
-        if (c[0] == code) sent.push_back(c);
-    return sent;
 }
 
 // The report of `code` for the group of four image bytes at k.
