@@ -61,13 +61,15 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 # The file targets write a file per input: keep it in memory where possible.
 if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 
-failed=()
-summary=()
-for target in "${targets[@]}"; do
+# One target's run; its verdict goes to logs/<target>.summary and, when it
+# found something, logs/<target>.failed.
+fuzz_one() {
+    local target=$1 work findings log status=0 executions starts options
     work=$build/corpus/$target
     findings=$build/findings/$target
     log=$build/logs/$target.log
     mkdir -p "$work" "$findings" "$(dirname "$log")"
+    rm -f "$build/logs/$target.failed"
     starts=("$source_dir/fuzz/corpus/$target")
     if [ "$target" = report_descriptor_fuzzer ]; then
         descriptor_starts "$build/starts/$target"
@@ -78,17 +80,32 @@ for target in "${targets[@]}"; do
     if [ -f "$source_dir/fuzz/$target.options" ]; then
         options+=($(cat "$source_dir/fuzz/$target.options"))
     fi
-    echo "== $target: ${seconds}s"
-    status=0
     "$build/fuzz/$target" "${options[@]}" "$work" "${starts[@]}" >"$log" 2>&1 || status=$?
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     if [ "$status" -ne 0 ]; then
-        failed+=("$target")
         tail -n 40 "$log"
-        summary+=("$target: FINDING (exit $status, executions ${executions:-?}, see $log)")
+        echo "$target: FINDING (exit $status, executions ${executions:-?}, see $log)" \
+            >"$build/logs/$target.summary"
+        touch "$build/logs/$target.failed"
     else
-        summary+=("$target: ${executions:-?} executions in ${seconds}s")
+        echo "$target: ${executions:-?} executions in ${seconds}s" >"$build/logs/$target.summary"
     fi
+}
+
+# Each target runs on one core: as many at once as there are cores.
+cores=$(nproc)
+for target in "${targets[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$cores" ]; do wait -n || true; done
+    echo "== $target: ${seconds}s"
+    fuzz_one "$target" &
+done
+wait
+
+failed=()
+summary=()
+for target in "${targets[@]}"; do
+    summary+=("$(cat "$build/logs/$target.summary")")
+    [ -e "$build/logs/$target.failed" ] && failed+=("$target")
 done
 
 echo "== fuzz summary"
