@@ -1,4 +1,5 @@
-// The TALVO-4 tool: no command line, no settings, no environment variables.
+// The TALVO-4 tool: no command line (but --help and --version), no settings, no
+// environment variables.
 
 #include <QApplication>
 
@@ -7,6 +8,7 @@
 #include "device/hidapi_platform.h"
 
 int main(int argc, char** argv) {
+    if (const auto status = talvo::AnswerCommandLine(argc, argv, "talvo4")) return *status;
     // The tool takes no command line: not even the toolkit's own options.
     int no_arguments = argc > 0 ? 1 : 0;
     QApplication app(no_arguments, argv);

@@ -22,6 +22,7 @@ void PrintReport(const talvo::sim::RecordedReport& report) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto status = talvo::AnswerCommandLine(argc, argv, "talvo4-demo")) return *status;
     QApplication app(argc, argv);
     talvo::PrepareApplication(app);
     talvo::sim::TalvoModel talvo;

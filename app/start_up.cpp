@@ -1,9 +1,15 @@
 #include "app/start_up.h"
 
 #include <QIcon>
+#include <cstdio>
+#include <cstring>
 
 #include "app/caret_blink.h"
 #include "ui/ui_support.h"
+
+#ifndef TALVO_VERSION
+#define TALVO_VERSION "unknown"
+#endif
 
 namespace talvo {
 
@@ -15,6 +21,32 @@ void PrepareApplication(QApplication& app) {
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.talvo4.Talvo4")));
     app.setFont(UiFont(9));
     new CaretBlinkTimeout(&app);
+}
+
+std::optional<int> AnswerCommandLine(int argc, char** argv, const char* program) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s %s\n", program, TALVO_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf(
+                "Usage: %s\n"
+                "\n"
+                "The TALVO-4 companion tool in windows: remote control, picture capture and\n"
+                "image slots. It takes no other command line and reads no settings.\n"
+                "\n"
+                "  --help       show this help and end\n"
+                "  --version    show the version and end\n"
+                "\n"
+                "talvo4-demo opens the same windows on a simulated TALVO-4 and prints every\n"
+                "report it receives. talvo4ctl drives the device from a terminal or a\n"
+                "script. See the manual pages talvo4(1) and talvo4ctl(1).\n",
+                program);
+            return 0;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace talvo

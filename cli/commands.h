@@ -41,6 +41,7 @@ Prepared PrepareCommand(const Invocation& invocation);
 // Each subcommand's own preparation.
 Prepared PrepareList(const QStringList& words);
 Prepared PrepareKey(const QStringList& words);
+Prepared PrepareKeys(const QStringList& words);
 Prepared PrepareSlot(const QStringList& words);
 Prepared PrepareCapture(const QStringList& words, const QString& output);
 Prepared PrepareTiming(const QStringList& words);

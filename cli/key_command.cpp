@@ -6,14 +6,16 @@
 namespace talvo::cli {
 namespace {
 
-// A key by its code (decimal, or hexadecimal with 0x) or its button name.
+// A key by its name first, so a caption such as "15" is the button showing
+// it; then by its code, decimal or hexadecimal with 0x.
 std::optional<RemoteKey> KeyOf(const QString& word) {
+    if (const auto named = RemoteKeyNamed(word.toStdString())) return named;
     bool ok = false;
     const int code = word.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
                          ? word.mid(2).toInt(&ok, 16)
                          : word.toInt(&ok, 10);
     if (ok) return RemoteKeyOfCode(code);
-    return RemoteKeyNamed(word.toStdString());
+    return std::nullopt;
 }
 
 QString KeyText(const RemoteKey& key) {
@@ -58,7 +60,49 @@ class KeyCommand : public Command {
     std::vector<RemoteKey> keys_;
 };
 
+// What the button's picture shows, for the keys table.
+QString CaptionText(const RemoteKey& key) {
+    switch (key.glyph) {
+        case KeyGlyph::Text:
+            return QString::fromLatin1(key.label);
+        case KeyGlyph::ArrowUp:
+            return QStringLiteral("(arrow up)");
+        case KeyGlyph::ArrowDown:
+            return QStringLiteral("(arrow down)");
+        case KeyGlyph::ArrowLeft:
+            return QStringLiteral("(arrow left)");
+        case KeyGlyph::ArrowRight:
+            return QStringLiteral("(arrow right)");
+        case KeyGlyph::Dot:
+            return QStringLiteral("(dot)");
+        case KeyGlyph::Plus:
+            return QStringLiteral("(+)");
+        case KeyGlyph::Minus:
+            return QStringLiteral("(-)");
+    }
+    return {};
+}
+
+class KeysCommand : public Command {
+  public:
+    bool needsDevice() const override { return false; }
+
+    int run(Session&, Context& context) override {
+        for (const RemoteKey& key : kRemoteKeys)
+            context.console.out(QStringLiteral("%1\t%2\t0x%3\tCommand%4")
+                                    .arg(QString::fromLatin1(key.name), CaptionText(key))
+                                    .arg(key.code, 2, 16, QLatin1Char('0'))
+                                    .arg(key.number));
+        return kExitDone;
+    }
+};
+
 }  // namespace
+
+Prepared PrepareKeys(const QStringList& words) {
+    if (!words.isEmpty()) return UsageError(QStringLiteral("keys takes no arguments"));
+    return {std::make_unique<KeysCommand>(), {}};
+}
 
 Prepared PrepareKey(const QStringList& words) {
     if (words.isEmpty()) return UsageError(QStringLiteral("key needs at least one CODE or NAME"));
@@ -67,8 +111,9 @@ Prepared PrepareKey(const QStringList& words) {
         const auto key = KeyOf(word);
         if (!key)
             return UsageError(
-                QStringLiteral("\"%1\" is no key of the remote control: give a key code of "
-                               "its table (0x05 or 5) or a button name (Command1 ... Command36)")
+                QStringLiteral("\"%1\" is no key of the remote control: give a name or "
+                               "caption (up, 1B, overscan+; see talvo4ctl keys), a key code "
+                               "(0x05 or 5) or a button (Command1 ... Command36)")
                     .arg(word));
         keys.push_back(*key);
     }

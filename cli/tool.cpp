@@ -97,6 +97,7 @@ Prepared PrepareCommand(const Invocation& invocation) {
     const QString& name = invocation.command;
     if (name == QLatin1String("list")) return PrepareList(invocation.words);
     if (name == QLatin1String("key")) return PrepareKey(invocation.words);
+    if (name == QLatin1String("keys")) return PrepareKeys(invocation.words);
     if (name == QLatin1String("slot")) return PrepareSlot(invocation.words);
     if (name == QLatin1String("capture"))
         return PrepareCapture(invocation.words, invocation.output);

@@ -1,6 +1,6 @@
 #pragma once
-// The 32 keys of the on-screen remote control: where each button stands and
-// the key code it sends.
+// The 32 keys of the on-screen remote control: where each button stands, the
+// key code it sends, and the name talvo4ctl knows it by.
 
 #include <array>
 #include <cstdint>
@@ -22,6 +22,9 @@ struct RemoteKey {
     const char* label;  // text on the picture (plain ASCII keeps it CP932-safe)
     KeyGlyph glyph;
     const char* description;  // what a screen reader announces
+    // What people type to talvo4ctl key: the caption where the button shows
+    // one, else what it does or where it sits on the cross.
+    const char* name;
 };
 
 // Every button of the pad, by its number; the window declares a CommandN for

@@ -28,11 +28,25 @@ std::optional<RemoteKey> RemoteKeyOfCode(int code) {
     return *it;
 }
 
+namespace {
+
+bool SameLetters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
 std::optional<RemoteKey> RemoteKeyNamed(std::string_view name) {
+    const auto it =
+        std::find_if(kRemoteKeys.begin(), kRemoteKeys.end(),
+                     [name](const RemoteKey& key) { return SameLetters(key.name, name); });
+    if (it != kRemoteKeys.end()) return *it;
     constexpr std::string_view kPrefix = "command";
     if (name.size() <= kPrefix.size()) return std::nullopt;
-    for (size_t i = 0; i < kPrefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(name[i])) != kPrefix[i]) return std::nullopt;
+    if (!SameLetters(name.substr(0, kPrefix.size()), kPrefix)) return std::nullopt;
     const std::string_view digits = name.substr(kPrefix.size());
     int number = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);

@@ -25,7 +25,9 @@ RemoteKeyOutcome SendRemoteKey(DeviceLink& link, uint8_t code,
 // The key of button CommandN, or of a key code; nullopt when the pad has none.
 std::optional<RemoteKey> RemoteKeyOfButton(int number);
 std::optional<RemoteKey> RemoteKeyOfCode(int code);
-// "Command22" (any letter case) names the button; nullopt for anything else.
+// The button of a name in the key table ("up", "05", "overscan+") or of
+// "Command22", any letter case; nullopt for anything else. A caption that
+// reads as a code too ("15") is that button, not the code's decimal reading.
 std::optional<RemoteKey> RemoteKeyNamed(std::string_view name);
 
 }  // namespace talvo

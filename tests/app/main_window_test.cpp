@@ -1,7 +1,9 @@
 // The main window: connection states, hidden service buttons, the tick
-// counter and its wait, windows shown once, and shutdown.
+// counter and its wait, windows shown once, and shutdown; --help and --version
+// answered without a display.
 
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QStyleHints>
 #include <QTest>
@@ -235,6 +237,32 @@ class MainWindowTest : public QObject {
         QTimer::singleShot(10, &w, [&w] { w.close(); });
         rig.program.ticks.WaitTicks(4000);
         QVERIFY(ProgramEnding());
+    }
+
+    void helpAndVersionNeedNoDisplay_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("first_line");
+        QTest::newRow("version") << "--version"
+                                 << "talvo4 " TALVO_VERSION;
+        QTest::newRow("help") << "--help"
+                              << "Usage: talvo4";
+    }
+    void helpAndVersionNeedNoDisplay() {
+        QFETCH(QString, argument);
+        QFETCH(QString, first_line);
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // A platform that does not exist aborts any QApplication.
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("none-here"));
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        tool.setProcessEnvironment(environment);
+        // Other arguments are ignored, before and after.
+        tool.start(QStringLiteral(TALVO4_PATH), {QStringLiteral("-x"), argument});
+        QVERIFY(tool.waitForFinished(10000));
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tool.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()).section(u'\n', 0, 0), first_line);
     }
 };
 

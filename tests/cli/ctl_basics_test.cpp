@@ -31,7 +31,7 @@ class CtlBasicsTest : public QObject {
     void helpNamesEveryCommandAndExitStatus() {
         const CtlRun run = RunCtl({QStringLiteral("--help")});
         QCOMPARE(run.exit_code, 0);
-        for (const char* word : {"list", "key CODE|NAME", "slot rec N", "capture -o FILE",
+        for (const char* word : {"list", "key CODE|NAME", "keys", "slot rec N", "capture -o FILE",
                                  "timing set NAME=VALUE", "rom write FILE", "--simulate",
                                  "--device PATH", "--wait SECONDS", "--trace", "--quiet", "130"})
             QVERIFY2(run.out.contains(word), word);
@@ -59,7 +59,7 @@ class CtlBasicsTest : public QObject {
         row("code outside the key table", {"key", "0x02"});
         row("decimal code outside the table", {"key", "2"});
         row("one bad key among good ones", {"key", "5", "0x99", "Command1"});
-        row("a word that is no key", {"key", "up"});
+        row("a word that is no key", {"key", "upward"});
         row("slot without action", {"slot"});
         row("slot 0", {"slot", "rec", "0"});
         row("slot 5", {"slot", "show", "5"});
@@ -122,20 +122,30 @@ class CtlBasicsTest : public QObject {
         QVERIFY(run.said(QStringLiteral("vanish-after:N")));
     }
 
-    // Codes in hex and decimal and button names in any case, one report
-    // and one read each, in the order given.
+    // Codes in hex and decimal, button names in any case and the names
+    // people use (a caption before a decimal code), one report and one read
+    // each, in the order given.
     void keysGoOutInOrder() {
-        const CtlRun run = RunCtl(Simulated({"key", "Command22", "0x05", "24", "command18"}));
+        const CtlRun run =
+            RunCtl(Simulated({"key", "Command22", "0x05", "24", "command18", "up", "15"}));
         QCOMPARE(run.exit_code, 0);
         const auto sent = run.sent();
-        QCOMPARE(sent.size(), size_t(4));
-        const uint8_t codes[] = {0x03, 0x05, 0x18, 0x00};
+        QCOMPARE(sent.size(), size_t(6));
+        const uint8_t codes[] = {0x03, 0x05, 0x18, 0x00, 0x0C, 0x15};
         for (size_t i = 0; i < sent.size(); ++i) {
             QCOMPARE(sent[i].size(), 9);
             QCOMPARE(uint8_t(sent[i][1]), 0x13);
             QCOMPARE(uint8_t(sent[i][2]), codes[i]);
         }
-        QCOMPARE(run.err.count("\n< "), 4);
+        QCOMPARE(run.err.count("\n< "), 6);
+    }
+
+    // The table needs no device: one line a key, name, caption, code, button.
+    void keysListsTheTable() {
+        const CtlRun run = RunCtl({QStringLiteral("keys")});
+        QCOMPARE(run.exit_code, 0);
+        QCOMPARE(run.out.count('\n'), 32);
+        QVERIFY(run.out.contains("\nup\t(arrow up)\t0x0c\tCommand21\n"));
     }
 
     void quietSaysNothingOnSuccess() {

@@ -77,6 +77,31 @@ class RemoteKeyTest : public QObject {
         QCOMPARE(key ? key->number : 0, found);
     }
 
+    // Names written from the window's captions and the cross, -1 for none.
+    void byNamePeopleUse_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("code");
+        QTest::newRow("up") << "up" << 0x0C;
+        QTest::newRow("centre, any case") << "ENTER" << 0x03;
+        QTest::newRow("caption 15, not decimal") << "15" << 0x15;
+        QTest::newRow("caption 1B, lower case") << "1b" << 0x1B;
+        QTest::newRow("caption 05") << "05" << 0x05;
+        QTest::newRow("overscan up") << "Overscan+" << 0x43;
+        QTest::newRow("brightness down") << "brightness-" << 0x47;
+        QTest::newRow("home 3") << "h3" << 0x4D;
+        QTest::newRow("mode select 2") << "M2" << 0x16;
+        QTest::newRow("big round button") << "round" << 0x00;
+        QTest::newRow("corner") << "down-right" << 0x54;
+        QTest::newRow("a code is no name") << "5" << -1;
+        QTest::newRow("near a name") << "upp" << -1;
+    }
+    void byNamePeopleUse() {
+        QFETCH(QString, name);
+        QFETCH(int, code);
+        const auto key = RemoteKeyNamed(name.toStdString());
+        QCOMPARE(key ? int(key->code) : -1, code);
+    }
+
     // One report and its answer, unless another sequence holds the link.
     void send_data() {
         QTest::addColumn<bool>("held");
