@@ -44,6 +44,8 @@ QString HelpText() {
            QStringLiteral(
                " and verify its\n"
                "                            checksum (the first 1 MiB of FILE)\n"
+               "  rom verify FILE           compare the ROM's checksum with FILE's, writing\n"
+               "                            nothing (exit status 1 when they differ)\n"
                "\n"
                "Options:\n"
                "  --simulate                use the built-in simulated TALVO-4 instead of USB\n"
@@ -74,7 +76,8 @@ QString HelpText() {
                "  2    usage or input-file error; nothing was sent to the device\n"
                "  3    no TALVO-4 found, no permission to open it, or in use by another\n"
                "       program\n"
-               "  4    the device vanished or fell silent during the operation\n"
+               "  4    the device vanished or fell silent during the operation, or never\n"
+               "       reported its ROM checksum (rom verify)\n"
                "  130  interrupted by Ctrl+C\n"
                "\n"
                "Developer option, with --simulate only:\n"

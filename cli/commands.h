@@ -52,6 +52,11 @@ Prepared PrepareRom(const QStringList& words);
 int ReportRomWrite(const Outcome<RomWriteDetail>& outcome, const QString& verdict,
                    const QString& path, const DeviceLink& link, Console& console);
 
+// What talvo4ctl says of a ROM check of `path` that ran; returns the exit
+// status.
+int ReportRomVerify(const Outcome<RomWriteDetail>& outcome, const QString& path,
+                    const DeviceLink& link, Console& console);
+
 // Why the link gave up on the device, for "... after <how far>".
 QString LostDeviceText(const DeviceLink& link);
 

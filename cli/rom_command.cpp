@@ -124,6 +124,30 @@ class RomWriteCommand : public Command {
     QString path_;
 };
 
+// Sums the file and asks the device for its sum over the same range; writes
+// nothing, so a first Ctrl+C ends it between two polls.
+class RomVerifyCommand : public Command {
+  public:
+    explicit RomVerifyCommand(QString path) : path_(std::move(path)) {}
+
+    int run(Session& session, Context& context) override {
+        Console& console = context.console;
+        const WritePlan plan = PlanWrite(QFileInfo(path_).size());
+        console.note(QStringLiteral("comparing the ROM at %1 with the first %2 bytes of %3")
+                         .arg(RomAddressText())
+                         .arg(plan.checksum_length)
+                         .arg(path_));
+        SleepingPacer pacer = context.interrupts.pacer(kMainTick);
+        const StopRequest stop = [&context] { return context.interrupts.presses() > 0; };
+        const Outcome<RomWriteDetail> outcome =
+            VerifyRom(session.link(), kRomAddress, path_, {pacer, stop, OnDeviceLost::End});
+        return ReportRomVerify(outcome, path_, session.link(), console);
+    }
+
+  private:
+    QString path_;
+};
+
 }  // namespace
 
 int ReportRomWrite(const Outcome<RomWriteDetail>& outcome, const QString& verdict,
@@ -151,14 +175,61 @@ int ReportRomWrite(const Outcome<RomWriteDetail>& outcome, const QString& verdic
     return kExitFailed;
 }
 
+int ReportRomVerify(const Outcome<RomWriteDetail>& outcome, const QString& path,
+                    const DeviceLink& link, Console& console) {
+    const RomWriteDetail& detail = outcome.detail;
+    switch (outcome.ending) {
+        case Ending::Done:
+            break;
+        case Ending::Stopped:
+        case Ending::FrontEndGone:
+            console.error(
+                QStringLiteral("talvo4ctl: ROM check stopped by Ctrl+C; nothing "
+                               "was written"));
+            return kExitInterrupted;
+        case Ending::DeviceLost:
+        case Ending::DeviceSilent:
+            console.error(
+                QStringLiteral("talvo4ctl: %1 before the checksum came").arg(LostDeviceText(link)));
+            return kExitDeviceLost;
+        case Ending::DeviceBusy:
+            console.error(QStringLiteral("talvo4ctl: the ROM check did not run"));
+            return kExitFailed;
+    }
+    switch (detail.result) {
+        case RomWriteResult::SumsMatch:
+            console.out(QStringLiteral("the ROM's sum %1 matches the file's sum")
+                            .arg(Hex4(detail.device_sum)));
+            return kExitDone;
+        case RomWriteResult::SumsDiffer:
+            console.out(QStringLiteral("the ROM's sum %1 differs from the file's sum %2")
+                            .arg(Hex4(detail.device_sum), Hex4(detail.file_sum)));
+            return kExitFailed;
+        case RomWriteResult::NoChecksumAnswer:
+            console.error(QStringLiteral("talvo4ctl: the device never reported its "
+                                         "checksum ready within %1 s (%2)")
+                              .arg(kChecksumWait.count())
+                              .arg(rom_texts::kNoChecksum));
+            return kExitDeviceLost;
+        case RomWriteResult::EmptyFile:
+        case RomWriteResult::UnreadableFile:
+            break;
+    }
+    console.error(QStringLiteral("talvo4ctl: %1 could not be read; nothing was sent").arg(path));
+    return kExitUsage;
+}
+
 Prepared PrepareRom(const QStringList& words) {
-    if (words.size() != 2 || words[0] != QLatin1String("write"))
-        return UsageError(QStringLiteral("use rom write FILE"));
+    const bool write = !words.isEmpty() && words[0] == QLatin1String("write");
+    const bool verify = !words.isEmpty() && words[0] == QLatin1String("verify");
+    if (words.size() != 2 || !(write || verify))
+        return UsageError(QStringLiteral("use rom write FILE or rom verify FILE"));
     const QString& path = words[1];
     auto size = ReadableFileSize(path);
     if (auto* problem = std::get_if<Prepared>(&size)) return std::move(*problem);
     if (std::get<qint64>(size) == 0)
         return FileError(QStringLiteral("%1: the file is empty").arg(path));
+    if (verify) return {std::make_unique<RomVerifyCommand>(path), {}};
     return {std::make_unique<RomWriteCommand>(path), {}};
 }
 

@@ -16,16 +16,19 @@ constexpr int kWaitTicks = 2;
 
 class RomWrite {
   public:
+    // `stop` is asked only between status polls: the write passes none.
     RomWrite(DeviceLink& link, DeviceLink::Exclusive& device, int32_t rom_address,
-             FrontEnd front_end, const RomWriteObserver& observer)
+             FrontEnd front_end, StopRequest stop, const RomWriteObserver& observer)
         : link_(link),
           device_(device),
           address_(rom_address),
           pacer_(front_end.pacer),
           on_lost_(front_end.on_lost),
+          stop_(std::move(stop)),
           observer_(observer) {}
 
     Outcome<RomWriteDetail> run(const QString& path, const QString& keep_awake_as);
+    Outcome<RomWriteDetail> checkOnly(const QString& path);
 
   private:
     // Each step returns false when the write must end; outcome_ then says why.
@@ -60,6 +63,9 @@ class RomWrite {
     bool erase(const CommandArray& command) { return send(command) && wait() && read() && wait(); }
     bool eraseAll(const WritePlan& plan);
     bool transfer(RomFile& file, const WritePlan& plan);
+    // The plan for the file at `path`; nullopt (the outcome saying why) for
+    // a file that cannot be read or is empty.
+    std::optional<WritePlan> planFor(const QString& path, RomFile& file);
     bool verify(const QString& path, const WritePlan& plan);
     bool pollForSum(ChecksumStatus& status);
 
@@ -68,25 +74,33 @@ class RomWrite {
     const int32_t address_;
     Pacer& pacer_;
     const OnDeviceLost on_lost_;
+    const StopRequest stop_;
     const RomWriteObserver& observer_;
     Outcome<RomWriteDetail> outcome_;
 };
 
-Outcome<RomWriteDetail> RomWrite::run(const QString& path, const QString& keep_awake_as) {
-    RomWriteDetail& detail = outcome_.detail;
-    RomFile file;
+std::optional<WritePlan> RomWrite::planFor(const QString& path, RomFile& file) {
     if (!file.open(path)) {
         show(rom_texts::kUnreadableFile);
         refuse(RomWriteResult::UnreadableFile);
-        return outcome_;
+        return std::nullopt;
     }
     const WritePlan plan = PlanWrite(file.length());
     if (plan.empty()) {
         show(rom_texts::kEmptyFile);
         refuse(RomWriteResult::EmptyFile);
-        return outcome_;
+        return std::nullopt;
     }
-    detail.transfer_length = plan.transfer_length;
+    outcome_.detail.transfer_length = plan.transfer_length;
+    return plan;
+}
+
+Outcome<RomWriteDetail> RomWrite::run(const QString& path, const QString& keep_awake_as) {
+    RomWriteDetail& detail = outcome_.detail;
+    RomFile file;
+    const std::optional<WritePlan> planned = planFor(path, file);
+    if (!planned) return outcome_;
+    const WritePlan& plan = *planned;
 
     // Held until the verdict stands, however the write ends.
     std::optional<SleepInhibitor> no_sleep;
@@ -104,6 +118,16 @@ Outcome<RomWriteDetail> RomWrite::run(const QString& path, const QString& keep_a
     show(rom_texts::kDownloadEnd);
     detail.phase = RomWritePhase::Verify;
     if (verify(path, plan)) detail.phase = RomWritePhase::Done;
+    return outcome_;
+}
+
+Outcome<RomWriteDetail> RomWrite::checkOnly(const QString& path) {
+    RomFile file;
+    const std::optional<WritePlan> plan = planFor(path, file);
+    if (!plan) return outcome_;
+    file.close();
+    outcome_.detail.phase = RomWritePhase::Verify;
+    if (verify(path, *plan)) outcome_.detail.phase = RomWritePhase::Done;
     return outcome_;
 }
 
@@ -170,6 +194,7 @@ bool RomWrite::pollForSum(ChecksumStatus& status) {
     for (;;) {
         // Not link.exchange(): a poll that could not be sent ends the write
         // before its read, where the terminal asked to end on trouble.
+        if (stop_ && stop_()) return end(Ending::Stopped);
         if (!wait() || !send(kStatusPoll) || !read()) return false;
         // Taken at once: a read held off during the next wait empties the
         // shared response buffer.
@@ -191,7 +216,15 @@ Outcome<RomWriteDetail> WriteRom(DeviceLink& link, int32_t rom_address, const QS
     if (!options.hold && link.heldExclusively()) return {Ending::DeviceBusy, {}};
     std::optional<DeviceLink::Exclusive> own_hold;
     DeviceLink::Exclusive& hold = options.hold ? *options.hold : own_hold.emplace(link);
-    return RomWrite(link, hold, rom_address, front_end, observer).run(path, options.keep_awake_as);
+    return RomWrite(link, hold, rom_address, front_end, {}, observer)
+        .run(path, options.keep_awake_as);
+}
+
+Outcome<RomWriteDetail> VerifyRom(DeviceLink& link, int32_t rom_address, const QString& path,
+                                  FrontEnd front_end, const RomWriteObserver& observer) {
+    if (link.heldExclusively()) return {Ending::DeviceBusy, {}};
+    DeviceLink::Exclusive hold(link);
+    return RomWrite(link, hold, rom_address, front_end, front_end.stop, observer).checkOnly(path);
 }
 
 }  // namespace talvo

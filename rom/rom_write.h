@@ -93,4 +93,16 @@ Outcome<RomWriteDetail> WriteRom(DeviceLink& link, int32_t rom_address, const QS
                                  FrontEnd front_end, const RomWriteObserver& observer = {},
                                  const RomWriteOptions& options = {});
 
+// Compares the ROM with the file at `path` without writing: the file's sum is
+// taken as the write takes it, then the device is asked for its sum over the
+// same range and polled as the write's verify polls, within kChecksumWait.
+// Nothing is erased or sent as data, so the check may be stopped between
+// polls (Stopped) and its front end may go at any wait (FrontEndGone). Its
+// detail ends in phase Done with SumsMatch or SumsDiffer, or says why there
+// is no verdict (NoChecksumAnswer, EmptyFile, UnreadableFile); bytes_sent
+// stays 0. DeviceBusy, with nothing sent, while another sequence holds the
+// link.
+Outcome<RomWriteDetail> VerifyRom(DeviceLink& link, int32_t rom_address, const QString& path,
+                                  FrontEnd front_end, const RomWriteObserver& observer = {});
+
 }  // namespace talvo

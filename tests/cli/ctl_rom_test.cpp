@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "rom/rom_plan.h"
+#include "sim/rom_model.h"
 #include "sim/sim_platform.h"
 #include "tests/cli/ctl_runner.h"
 #include "tests/support/rig.h"
@@ -122,6 +124,77 @@ class CtlRomTest : public QObject {
         QTEST(exit_code, "exit_code");
         QCOMPARE(QString::fromUtf8(printed).trimmed(), out);
         QVERIFY2(error.contains(said.toUtf8()), error.constData());
+    }
+
+    // Each way a check without a write ends: the exit status and what is said
+    // where (results on standard output, trouble on standard error).
+    void verifyReport_data() {
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<RomWriteResult>("result");
+        QTest::addColumn<int>("exit_code");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("said");
+        using R = RomWriteResult;
+        QTest::newRow("sums match")
+            << Ending::Done << R::SumsMatch << 0 << "the ROM's sum 0x1234 matches the file's sum"
+            << "";
+        QTest::newRow("sums differ") << Ending::Done << R::SumsDiffer << 1
+                                     << "the ROM's sum 0x1234 differs from the file's sum 0x0042"
+                                     << "";
+        QTest::newRow("no checksum answer")
+            << Ending::Done << R::NoChecksumAnswer << 4 << ""
+            << QStringLiteral("never reported its checksum ready within 15 s");
+        QTest::newRow("Ctrl+C") << Ending::Stopped << R::UnreadableFile << 130 << ""
+                                << "stopped by Ctrl+C; nothing was written";
+        QTest::newRow("device silent") << Ending::DeviceSilent << R::UnreadableFile << 4 << ""
+                                       << "fell silent";
+    }
+    void verifyReport() {
+        QFETCH(QString, out);
+        QFETCH(QString, said);
+        Outcome<RomWriteDetail> outcome;
+        QFETCH(Ending, ending);
+        outcome.ending = ending;
+        QFETCH(RomWriteResult, result);
+        outcome.detail.result = result;
+        outcome.detail.device_sum = 0x1234;
+        outcome.detail.file_sum = result == RomWriteResult::SumsMatch ? 0x1234 : 0x42;
+        sim::SimPlatform nothing;
+        DeviceLink link(nothing);
+        FILE* out_file = std::tmpfile();
+        FILE* err_file = std::tmpfile();
+        cli::Console console(out_file, err_file, false);
+
+        QTEST(cli::ReportRomVerify(outcome, QStringLiteral("rom.bin"), link, console), "exit_code");
+        QCOMPARE(QString::fromUtf8(ReadBack(out_file)).trimmed(), out);
+        const QByteArray error = ReadBack(err_file);
+        QVERIFY2(error.contains(said.toUtf8()), error.constData());
+    }
+
+    // rom verify on the simulated device: a file of what its fresh ROM holds
+    // matches, any other differs, and neither is written.
+    void verifyOnTheSimulatedDevice_data() {
+        QTest::addColumn<bool>("fresh");
+        QTest::addColumn<int>("exit_code");
+        QTest::newRow("the ROM's own bytes") << true << 0;
+        QTest::newRow("another file") << false << 1;
+    }
+    void verifyOnTheSimulatedDevice() {
+        QFETCH(bool, fresh);
+        QByteArray bytes = Pattern(40000);
+        if (fresh)
+            for (int i = 0; i < bytes.size(); ++i)
+                bytes[i] = char(sim::RomModel::FreshByte(uint32_t(kRomAddress + i)));
+        QTemporaryDir dir;
+        const QString path = MakeFile(dir, QStringLiteral("rom.bin"), bytes);
+        const CtlRun run = RunCtl({"--simulate", "--trace", "rom", "verify", path});
+        QTEST(run.exit_code, "exit_code");
+        QVERIFY(QString::fromUtf8(run.out).contains(fresh ? "matches" : "differs"));
+        // The checksum request and polls only: no erase (04, 05), no write start (01),
+        // each after the report ID.
+        QVERIFY(run.err.contains("> 00 06 00 00 80 0E 40 9C 00"));
+        QVERIFY(!run.err.contains("> 00 01 ") && !run.err.contains("> 00 04 ") &&
+                !run.err.contains("> 00 05 "));
     }
 
     void verdicts_data() {

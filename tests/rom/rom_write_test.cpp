@@ -3,6 +3,7 @@
 // got when it ends early.
 
 #include <sys/stat.h>
+#include <QRegularExpression>
 #include <QTest>
 #include "tests/support/test_main.h"
 
@@ -272,6 +273,86 @@ class RomWriteTest : public QObject {
         QTEST(int(rig.talvo.reports().size()), "reports");
         QCOMPARE(rig.log.isEmpty(), !handed_over);
         QCOMPARE(rig.link.heldOffCount(), 0);
+    }
+
+    // A check without a write sends the checksum request and the write's
+    // polls, nothing else, and compares the device's sum with the file's
+    // over the same range; it gives up within the same bound, and may be
+    // stopped between polls.
+    void verifyWithoutWriting_data() {
+        QTest::addColumn<QString>("rom");  // written, fresh, never ready, stopped, busy
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<RomWriteResult>("result");
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("the ROM holds the file")
+            << "written" << Ending::Done << RomWriteResult::SumsMatch
+            << "06|w2|00|R|w2|00|R|w2|00|R|w2";
+        QTest::newRow("the ROM holds something else")
+            << "fresh" << Ending::Done << RomWriteResult::SumsDiffer
+            << "06|w2|00|R|w2|00|R|w2|00|R|w2";
+        QTest::newRow("the sum never comes")
+            << "never ready" << Ending::Done << RomWriteResult::NoChecksumAnswer << "";
+        QTest::newRow("stopped after the first poll")
+            << "stopped" << Ending::Stopped << RomWriteResult::UnreadableFile << "06|w2|00|R";
+        QTest::newRow("another sequence holds the link")
+            << "busy" << Ending::DeviceBusy << RomWriteResult::UnreadableFile << "";
+    }
+    void verifyWithoutWriting() {
+        QFETCH(QString, rom);
+        QFETCH(RomWriteResult, result);
+        QFETCH(QString, sent);
+        QTemporaryDir dir;
+        const QByteArray file = Pattern(13);
+        const QString path = ImageFile(dir, file);
+        RomRig rig;
+        sim::SimPacer pacer(rig.talvo.clock);
+        if (rom == QLatin1String("written")) QVERIFY(Write(rig, path, pacer).done());
+        if (rom == QLatin1String("never ready")) rig.talvo.rom.setPollsBeforeReady(std::nullopt);
+        std::optional<DeviceLink::Exclusive> other;
+        if (rom == QLatin1String("busy")) other.emplace(rig.link);
+        const auto written = rig.talvo.reports().size();
+        const sim::RomModel before = rig.talvo.rom;
+        rig.log.clear();
+        LogTurns(rig, pacer);
+        const auto start = rig.talvo.clock.now();
+        int polls = 0;
+        const StopRequest stop = [&] { return rom == QLatin1String("stopped") && polls++ > 0; };
+        RomWriteObserver observer;
+        observer.status = [&rig](const QString& text) { rig.log << QLatin1Char('=') + text; };
+
+        const Outcome<RomWriteDetail> outcome =
+            VerifyRom(rig.link, kAt, path, {pacer, stop, OnDeviceLost::End}, observer);
+
+        QTEST(outcome.ending, "ending");
+        QCOMPARE(rig.talvo.rom.contents(), before.contents());
+        QCOMPARE(rig.talvo.rom.blockErases() + rig.talvo.rom.sectorErases() +
+                     rig.talvo.rom.writeStarts(),
+                 before.blockErases() + before.sectorErases() + before.writeStarts());
+        const RomWriteDetail& detail = outcome.detail;
+        QCOMPARE(detail.bytes_sent, 0);
+        if (!outcome.done()) {
+            QCOMPARE(rig.log.filter(QRegularExpression(QStringLiteral("^(06|00|R|w2)$")))
+                         .join(QLatin1Char('|')),
+                     sent);
+            return;
+        }
+        QCOMPARE(detail.result, result);
+        QCOMPARE(detail.file_sum, Sum(file));
+        if (result == RomWriteResult::NoChecksumAnswer) {
+            QCOMPARE(rig.log.last(), QStringLiteral("p"));
+            QCOMPARE(rig.log[rig.log.size() - 2], QLatin1Char('=') + rom_texts::kNoChecksum);
+            QVERIFY(rig.talvo.clock.now() - start < std::chrono::milliseconds(15100));
+            return;
+        }
+        QCOMPARE(detail.phase, RomWritePhase::Done);
+        QCOMPARE(detail.device_sum,
+                 Sum(QByteArray(reinterpret_cast<const char*>(rig.talvo.rom.range(kAt, 13).data()),
+                                13)));
+        const QString verdict = rom_texts::VerdictText(detail.device_sum, detail.file_sum);
+        QCOMPARE(rig.log.join(QLatin1Char('|')), QStringLiteral("=check sum start|p|") + sent +
+                                                     QStringLiteral("|=") + verdict +
+                                                     QStringLiteral("|p"));
+        QCOMPARE(int(rig.talvo.reports().size() - written), 4);
     }
 
     // The verify polls for 15 s after the checksum request, on the pacer's
