@@ -2,7 +2,8 @@
 // the program runs, in process, on the simulated TALVO-4 answering at once,
 // with their progress drawn into a log (standard error not a terminal).
 // The waits of the ROM write's erase and verify are not counted: only the
-// reports of the capture's lines and of the ROM transfer.
+// reports of the capture's lines and of the ROM transfer. Then the whole
+// commands rom write and rom verify of the same file, waits included.
 // Usage: bench_ctl [runs]
 
 #include <time.h>
@@ -108,6 +109,35 @@ void Print(const char* what, const std::vector<Figures>& runs) {
         Median(cpu));
 }
 
+// Whole-command wall time of `rom write FILE` and then `rom verify FILE` on one
+// simulated device, waits included: what a bench script pays for each.
+struct WriteAndVerify {
+    double write_s = 0;
+    double verify_s = 0;
+    bool ok = false;
+};
+
+WriteAndVerify TimeWriteThenVerify(const QString& path, FILE* log) {
+    using Clock = std::chrono::steady_clock;
+    talvo::sim::TalvoModel talvo;
+    talvo::sim::SimPlatform platform(talvo);
+    talvo::cli::Console console(log, log, false);
+    talvo::cli::Session session(platform, {}, console);
+    talvo::cli::Interrupts interrupts;
+    talvo::cli::Context context{console, interrupts};
+    WriteAndVerify times;
+    if (!session.connect()) return times;
+    const auto timed = [&](const char* command, double& seconds) {
+        auto prepared = talvo::cli::PrepareRom({QString::fromLatin1(command), path});
+        const Clock::time_point start = Clock::now();
+        const bool ok = prepared.command && prepared.command->run(session, context) == 0;
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        return ok;
+    };
+    times.ok = timed("write", times.write_s) && timed("verify", times.verify_s);
+    return times;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -140,6 +170,21 @@ int main(int argc, char** argv) {
     }
     Print("talvo4ctl capture 640 x 480 (reads)", capture);
     Print("talvo4ctl rom write 1 MiB (data reports)", write);
+
+    std::vector<double> write_s, verify_s;
+    for (int i = 0; i < runs; ++i) {
+        const WriteAndVerify times = TimeWriteThenVerify(rom_path, log);
+        if (!times.ok) {
+            std::fprintf(stderr, "a write or its check failed\n");
+            return 1;
+        }
+        write_s.push_back(times.write_s);
+        verify_s.push_back(times.verify_s);
+    }
+    std::printf("talvo4ctl rom write 1 MiB, whole command     %.3f s (median of %d)\n",
+                Median(write_s), runs);
+    std::printf("talvo4ctl rom verify 1 MiB, whole command    %.3f s (median of %d)\n",
+                Median(verify_s), runs);
     std::fclose(log);
     return 0;
 }
