@@ -43,7 +43,8 @@ end
 complete -c talvo4ctl -f
 
 complete -c talvo4ctl -l simulate -d 'Use the built-in simulated TALVO-4'
-complete -c talvo4ctl -l device -x -a '(for node in /dev/hidraw*; echo $node; end)' -d 'Use the TALVO-4 at this device node'
+complete -c talvo4ctl -l device -x -a '(for node in /dev/hidraw*; echo $node; end)' \
+    -d 'Use the TALVO-4 at this device node'
 complete -c talvo4ctl -l wait -x -d 'Wait up to this many seconds for a free TALVO-4'
 complete -c talvo4ctl -l trace -d 'Print every report as hex on standard error'
 complete -c talvo4ctl -s q -l quiet -d 'Print only results and errors'
@@ -52,7 +53,9 @@ complete -c talvo4ctl -l json -d 'Print results as JSON'
 complete -c talvo4ctl -l format -x -a 'bmp png' -d 'Picture file format'
 complete -c talvo4ctl -s h -l help -d 'Show the help'
 complete -c talvo4ctl -s v -l version -d 'Show the version'
-complete -c talvo4ctl -l simulate-fault -x -d 'Make the simulated device misbehave' -a 'vanish-after: silent-after: answer-delay: fpga: size: bad-rom-cell: checksum-never-ready timing-base: refuse:'
+complete -c talvo4ctl -l simulate-fault -x -d 'Make the simulated device misbehave' \
+    -a 'vanish-after: silent-after: answer-delay: fpga: size: bad-rom-cell: checksum-never-ready
+        timing-base: refuse:'
 
 complete -c talvo4ctl -n __talvo4ctl_wants -a list -d 'Every TALVO-4 interface'
 complete -c talvo4ctl -n __talvo4ctl_wants -a key -d 'Send remote-control keys'
@@ -74,7 +77,8 @@ complete -c talvo4ctl -n '__talvo4ctl_wants timing' -a save -d 'Save the timing 
 complete -c talvo4ctl -n '__talvo4ctl_wants timing' -a load -d 'Write a timing data file'
 complete -c talvo4ctl -n '__talvo4ctl_wants timing' -a set -d 'Change timing parameters'
 complete -c talvo4ctl -n '__talvo4ctl_wants timing save; or __talvo4ctl_wants timing load' -F
-complete -c talvo4ctl -n '__talvo4ctl_after timing set' -a 'h2pos= v2pos= h2size= v2size= clamp_start= clamp_width= hst= vst= hsw= vsw= ph1pos= ph1size= pv1pos= pv1size='
+complete -c talvo4ctl -n '__talvo4ctl_after timing set' -a 'h2pos= v2pos= h2size= v2size=
+    clamp_start= clamp_width= hst= vst= hsw= vsw= ph1pos= ph1size= pv1pos= pv1size='
 
 complete -c talvo4ctl -n '__talvo4ctl_wants rom' -a write -d 'Write a file into the ROM'
 complete -c talvo4ctl -n '__talvo4ctl_wants rom' -a verify -d 'Check the ROM against a file'
