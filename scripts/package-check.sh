@@ -69,6 +69,11 @@ if [ -d cli ]; then
         [ -e /usr/share/man/man1/talvo4ctl.1.gz ] || fail "talvo4ctl's manual page is missing"
     fi
     [ "$(command -v talvo4ctl)" = /usr/bin/talvo4ctl ] || fail "talvo4ctl is not installed"
+    for f in /usr/share/bash-completion/completions/talvo4ctl \
+        /usr/share/zsh/vendor-completions/_talvo4ctl \
+        /usr/share/fish/vendor_completions.d/talvo4ctl.fish; do
+        [ -f "$work/root$f" ] || fail "talvo4ctl's completion is not in the package at $f"
+    done
     talvo4ctl --version
     talvo4ctl --simulate capture -o "$work/capture.png"
     file "$work/capture.png" | grep -q 'PNG image data' || fail "the capture is not a PNG"

@@ -1,0 +1,104 @@
+# bash completion for talvo4ctl                            -*- shell-script -*-
+#
+# Key names come from `talvo4ctl keys` at completion time, so they follow the
+# key table of the installed program; the other words are the ones its
+# --help lists (tests/cli/completions_check.py keeps them in step).
+
+_talvo4ctl_key_names() {
+    # A talvo4ctl run from a build tree is not on PATH: no names then.
+    command -v talvo4ctl >/dev/null 2>&1 || return 0
+    talvo4ctl keys 2>/dev/null | cut -f1
+}
+
+_talvo4ctl() {
+    local commands='list key keys slot capture timing rom'
+    local options='--simulate --device --wait --trace -q --quiet -o --output --json --format
+        -h --help -v --version --simulate-fault'
+    local faults='vanish-after: silent-after: answer-delay: fpga: size: bad-rom-cell:
+        checksum-never-ready timing-base: refuse:'
+    local parameters='h2pos= v2pos= h2size= v2size= clamp_start= clamp_width= hst= vst= hsw=
+        vsw= ph1pos= ph1size= pv1pos= pv1size='
+
+    # Bash breaks words at = and :, which NAME=VALUE, FAULT:N and
+    # --option=VALUE hold; join them again.
+    local -a words=()
+    local i word glue=0
+    for ((i = 0; i <= COMP_CWORD && i < ${#COMP_WORDS[@]}; i++)); do
+        word=${COMP_WORDS[i]}
+        if [[ $word == [=:] ]] && ((${#words[@]} > 1)); then
+            words[-1]+=$word
+            glue=1
+        elif ((glue)); then
+            words[-1]+=$word
+            glue=0
+        else
+            words+=("$word")
+        fi
+    done
+    local cur=${words[-1]} prev=${words[-2]-}
+    if [[ $cur == --*=* ]]; then
+        prev=${cur%%=*}
+        cur=${cur#*=}
+    fi
+
+    # The words that are neither options nor their values: the command and
+    # its arguments.
+    local -a args=()
+    for ((i = 1; i < ${#words[@]} - 1; i++)); do
+        case ${words[i]} in
+        --device | --wait | -o | --output | --format | --simulate-fault) ((i++)) ;;
+        -*) ;;
+        *) args+=("${words[i]}") ;;
+        esac
+    done
+
+    COMPREPLY=()
+    case $prev in
+    --device)
+        local -a nodes=(/dev/hidraw*)
+        [[ -e ${nodes[0]} ]] && mapfile -t COMPREPLY < <(compgen -W "${nodes[*]}" -- "$cur")
+        return 0
+        ;;
+    -o | --output)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+        return 0
+        ;;
+    --format)
+        mapfile -t COMPREPLY < <(compgen -W 'bmp png' -- "$cur")
+        return 0
+        ;;
+    --simulate-fault)
+        [[ $cur == *:* ]] || mapfile -t COMPREPLY < <(compgen -W "$faults" -- "$cur")
+        ;;
+    --wait) return 0 ;;
+    *)
+        if [[ $cur == -* ]]; then
+            mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+            return 0
+        fi
+        case ${#args[@]}:${args[0]-}:${args[1]-} in
+        0::) mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur") ;;
+        *:key:*) mapfile -t COMPREPLY < <(compgen -W "$(_talvo4ctl_key_names)" -- "$cur") ;;
+        1:slot:) mapfile -t COMPREPLY < <(compgen -W 'rec show live' -- "$cur") ;;
+        2:slot:rec | 2:slot:show) mapfile -t COMPREPLY < <(compgen -W '1 2 3 4' -- "$cur") ;;
+        1:timing:) mapfile -t COMPREPLY < <(compgen -W 'show save load set' -- "$cur") ;;
+        *:timing:set)
+            [[ $cur == *=* ]] || mapfile -t COMPREPLY < <(compgen -W "$parameters" -- "$cur")
+            ;;
+        1:rom:) mapfile -t COMPREPLY < <(compgen -W 'write verify' -- "$cur") ;;
+        2:timing:save | 2:timing:load | 2:rom:write | 2:rom:verify)
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+            ;;
+        esac
+        ;;
+    esac
+    # A word that still takes its value after = or : goes on without a space.
+    if ((${#COMPREPLY[@]} == 1)) && [[ ${COMPREPLY[0]} == *[=:] ]]; then
+        compopt -o nospace 2>/dev/null
+    fi
+    return 0
+}
+
+complete -F _talvo4ctl talvo4ctl
