@@ -12,6 +12,7 @@ packages=(
     xvfb xauth imagemagick xdotool
     dbus dbus-daemon at-spi2-core python3-pyatspi
     dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream
+    zsh fish
 )
 
 missing=()
