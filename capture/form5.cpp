@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -70,6 +71,9 @@ void Form5::buildControls() {
     Picture1->clear();
     Describe(Picture1, QStringLiteral("キャプチャー画像"),
              QStringLiteral("取り込んだ画像。Ctrl+C か右クリックの「コピー」でクリップボードへ"));
+    // A click on the picture takes the keyboard, so that Ctrl+C after it is
+    // plainly meant for the picture.
+    Picture1->setFocusPolicy(Qt::ClickFocus);
     buildCopyAction();
 
     Text1 = new QPlainTextEdit(this);
@@ -85,6 +89,9 @@ void Form5::buildControls() {
     Text1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Describe(Text1, QStringLiteral("状態"), QStringLiteral("キャプチャーの状態とメッセージ"));
+    // Text1 holds the focus whenever nothing else took it, and would take
+    // every Ctrl+C as a copy of its own, empty, selection.
+    Text1->installEventFilter(this);
 
     Command1 = MakeButton(this, QStringLiteral("Command1"), texts::kRecord,
                           TwipsRect(1320, 4560, 1215, 855),
@@ -150,6 +157,18 @@ void Form5::copyPicture() {
     const QImage picture = FrameImage(program_.capture);
     if (picture.isNull()) return;
     QGuiApplication::clipboard()->setImage(picture);
+}
+
+bool Form5::eventFilter(QObject* watched, QEvent* event) {
+    // Left unaccepted, the key goes on to the window's shortcut: the picture.
+    // With text selected, Ctrl+C stays Text1's own copy of it.
+    if (watched == Text1 && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy) &&
+        !Text1->textCursor().hasSelection()) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form5::buildSlotControls() {

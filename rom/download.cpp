@@ -2,7 +2,6 @@
 
 #include <QLineEdit>
 #include <QPointer>
-#include <optional>
 
 #include "rom/repaint_pacer.h"
 #include "rom/rom_texts.h"
@@ -24,30 +23,26 @@ class RunningFlag {
     ~RunningFlag() { download_running = false; }
 };
 
-// The main window's ticks and event passes; while the data reports go out,
-// Text1 repaints at a pace a screen can show rather than once per report.
+// The main window's ticks and event passes; Text1 takes the write's texts at
+// the pace PacedText allows, and the latest one before every wait.
 class DownloadPacer : public TickPacer {
   public:
     DownloadPacer(Ticks& ticks, QPointer<QLineEdit> status)
-        : TickPacer(ticks, [status] { return !status.isNull(); }), status_(status) {}
+        : TickPacer(ticks, [status] { return !status.isNull(); }),
+          text_(
+              [status](const QString& text) {
+                  if (status) status->setText(text);
+              },
+              [&ticks] { return ticks.now(); }) {}
 
-    bool pass() override {
-        if (!repaint_) return TickPacer::pass();
-        repaint_->beforePass();
-        if (!TickPacer::pass()) return false;
-        repaint_->afterPass();
-        return true;
+    bool waitTicks(int ticks) override {
+        text_.flush();
+        return TickPacer::waitTicks(ticks);
     }
-    void paceRepaints(bool on) {
-        if (on)
-            repaint_.emplace(status_.data());
-        else
-            repaint_.reset();
-    }
+    PacedText& text() { return text_; }
 
   private:
-    QPointer<QLineEdit> status_;
-    std::optional<RepaintPacer> repaint_;
+    PacedText text_;
 };
 
 }  // namespace
@@ -66,13 +61,8 @@ void RunDownload(Program& program, QLineEdit& status, QWidget* dialog_parent) {
 
     DownloadPacer pacer(program.ticks, text1);
     RomWriteObserver observer;
-    observer.status = [text1](const QString& text) {
-        if (text1) text1->setText(text);
-    };
-    observer.progress_text = observer.status;
-    observer.progress = [&pacer](int64_t sent, int64_t total) {
-        if (sent == 0 || sent == total) pacer.paceRepaints(sent == 0);
-    };
+    observer.status = [&pacer](const QString& text) { pacer.text().show(text); };
+    observer.progress_text = [&pacer](const QString& text) { pacer.text().offer(text); };
     // Without a logind the write goes on as it always has, and the window
     // says nothing about it.
     WriteRom(program.link, program.rom_address, path, {pacer}, observer,

@@ -1,24 +1,41 @@
 #include "rom/repaint_pacer.h"
 
+#include <utility>
+
 namespace talvo {
 
-RepaintPacer::RepaintPacer(QWidget* widget) : widget_(widget), last_paint_(Clock::now()) {
-    if (widget_) widget_->setUpdatesEnabled(false);
+PacedText::PacedText(std::function<void(const QString&)> show,
+                     std::function<Clock::time_point()> now, std::chrono::milliseconds interval)
+    : show_(std::move(show)), now_(std::move(now)), interval_(interval) {}
+
+PacedText::~PacedText() { flush(); }
+
+void PacedText::show(const QString& text) {
+    held_.reset();
+    if (last_put_ && text == shown_) return;
+    put(text);
 }
 
-RepaintPacer::~RepaintPacer() {
-    // Enabling updates schedules the repaint of the text that stands now.
-    if (widget_) widget_->setUpdatesEnabled(true);
+void PacedText::offer(const QString& text) {
+    if (last_put_ && now_() - *last_put_ < interval_) {
+        held_ = text;
+        return;
+    }
+    held_.reset();
+    put(text);
 }
 
-void RepaintPacer::beforePass() {
-    if (!widget_ || Clock::now() - last_paint_ < kInterval) return;
-    widget_->setUpdatesEnabled(true);
-    last_paint_ = Clock::now();
+void PacedText::flush() {
+    if (!held_) return;
+    const QString text = std::move(*held_);
+    held_.reset();
+    put(text);
 }
 
-void RepaintPacer::afterPass() {
-    if (widget_ && widget_->updatesEnabled()) widget_->setUpdatesEnabled(false);
+void PacedText::put(const QString& text) {
+    last_put_ = now_();
+    shown_ = text;
+    show_(text);
 }
 
 }  // namespace talvo

@@ -9,7 +9,7 @@ packages=(
     fonts-ipafont-gothic
     umockdev libumockdev-dev
     clang libclang-rt-14-dev clang-tidy
-    xvfb xauth imagemagick xdotool
+    xvfb xauth imagemagick xdotool xclip
     dbus dbus-daemon at-spi2-core python3-pyatspi
     dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream
     zsh fish

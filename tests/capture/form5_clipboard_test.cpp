@@ -1,5 +1,6 @@
 // The captured picture to the clipboard: Ctrl+C in the capture window and
-// "コピー" on the picture's context menu.
+// "コピー" on the picture's context menu. Which widget holds the focus on a
+// real display is the end-to-end test's (e2e_demo).
 
 #include <QAction>
 #include <QApplication>
@@ -38,9 +39,10 @@ bool ClipboardUntouched() {
     return data && !data->hasImage() && data->text() == kUntouched;
 }
 
-void PressCtrlC(Form5* f) {
-    f->activateWindow();
-    QTest::keyClick(f->Command2, Qt::Key_C, Qt::ControlModifier);
+// Ctrl+C as it reaches the widget with the focus, shortcut override first.
+void PressCtrlC(QWidget* focused) {
+    focused->window()->activateWindow();
+    QTest::keyClick(focused, Qt::Key_C, Qt::ControlModifier);
 }
 
 // Opens the picture's context menu as a right click does and picks "コピー";
@@ -72,13 +74,14 @@ class Form5ClipboardTest : public QObject {
     void copiesThePicture_data();
     void copiesThePicture();
     void nothingCopiedDuringACapture();
+    void selectedTextCopiesTheText();
     void theEntryIsDescribed();
 };
 
 void Form5ClipboardTest::nothingToCopyBeforeAPicture() {
     Rig rig;
     Form5* f = OpenCaptureWindow(rig);
-    PressCtrlC(f);
+    PressCtrlC(f->Text1);
     QVERIFY(ClipboardUntouched());
     QVERIFY(!f->copyAction()->isEnabled());
     f->copyAction()->trigger();
@@ -86,23 +89,22 @@ void Form5ClipboardTest::nothingToCopyBeforeAPicture() {
     // A rejected size brings no picture either.
     rig.talvo.capture.width = 0;
     f->Command2_Click();
-    PressCtrlC(f);
+    PressCtrlC(f->Text1);
     QCOMPARE(CopyThroughContextMenu(f), QStringList{texts::kCopy});
     QVERIFY(ClipboardUntouched());
 }
 
 void Form5ClipboardTest::copiesThePicture_data() {
-    QTest::addColumn<bool>("by_menu");
+    QTest::addColumn<QString>("through");  // the menu, or Ctrl+C on the focused widget
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("stop_after_line");  // -1: the whole picture
-    QTest::newRow("Ctrl+C, 1001 x 110") << false << 1001 << -1;
-    QTest::newRow("menu, 1001 x 110") << true << 1001 << -1;
-    QTest::newRow("Ctrl+C, 65 x 110 stopped") << false << 65 << 20;
-    QTest::newRow("menu, 640 x 110") << true << 640 << -1;
+    QTest::newRow("Ctrl+C, Text1 focused, nothing selected, 1001 x 110") << "Text1" << 1001 << -1;
+    QTest::newRow("Ctrl+C, picture focused, 65 x 110 stopped") << "Picture1" << 65 << 20;
+    QTest::newRow("menu, 640 x 110") << "menu" << 640 << -1;
 }
 
 void Form5ClipboardTest::copiesThePicture() {
-    QFETCH(bool, by_menu);
+    QFETCH(QString, through);
     QFETCH(int, width);
     QFETCH(int, stop_after_line);
     Rig rig;
@@ -116,10 +118,10 @@ void Form5ClipboardTest::copiesThePicture() {
     };
     f->Command2_Click();
     QVERIFY(f->copyAction()->isEnabled());
-    if (by_menu)
+    if (through == "menu")
         QCOMPARE(CopyThroughContextMenu(f), QStringList{texts::kCopy});
     else
-        PressCtrlC(f);
+        PressCtrlC(through == "Text1" ? static_cast<QWidget*>(f->Text1) : f->Picture1);
     QVERIFY(ClipboardHoldsTheFrame(rig.program.capture));
     QCOMPARE(QGuiApplication::clipboard()->image().width(), (width + 3) / 4 * 4);
 }
@@ -141,6 +143,17 @@ void Form5ClipboardTest::nothingCopiedDuringACapture() {
     f->Command2_Click();
     QVERIFY(!enabled_during);
     QVERIFY(ClipboardUntouched());
+}
+
+void Form5ClipboardTest::selectedTextCopiesTheText() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    f->Text1->selectAll();
+    PressCtrlC(f->Text1);
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(data && !data->hasImage());
+    QCOMPARE(data->text(), StatusText(*f));
 }
 
 void Form5ClipboardTest::theEntryIsDescribed() {

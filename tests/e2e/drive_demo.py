@@ -3,7 +3,9 @@
 windows and controls on the accessibility bus by role and name, presses
 buttons through their actions, types keys through the registry's synthesised
 key events, reads texts and states, and checks the command reports the
-simulated device received (the demo prints each one as a line of hex).
+simulated device received (the demo prints each one as a line of hex). Where
+focus decides what a key does, it clicks and types as a person does (xdotool)
+and reads the X clipboard back (xclip).
 
 run.sh provides the X server and the session bus. Every wait is bounded; the
 first thing that does not happen ends the run with its name."""
@@ -22,12 +24,19 @@ SETTLE = 0.5  # seconds to see that nothing more arrives
 
 # Key codes of the X server's standard (evdev) keyboard.
 KEYS = {"Up": 111, "Left": 113, "Right": 114, "Down": 116, "Return": 36,
-        "KP_Enter": 104, "Tab": 23, "space": 65, "Control_L": 37, "t": 28}
+        "KP_Enter": 104, "Tab": 23, "space": 65, "Control_L": 37, "t": 28, "r": 27}
 
 MAIN_TITLE = "TALVO-4 映像信号調整TOOL Ver 0.80"
 REMOTE_TITLE = "TALVO-4\u3000リモコン"
 CAPTURE_TITLE = "TALVO-4 Capture Tool"
 TIMING_TITLE = "入出力映像信号調整"
+OPEN_TITLE = "ファイルを開く"
+
+# The biggest ROM image the tool writes, and the most text changes its status
+# box may send over the accessibility bus while writing it: a screen reader
+# would otherwise hear two for each of its 131072 data reports.
+ROM_BYTES = 1048576
+MOST_ROM_TEXT_CHANGES = 400
 
 
 # Faults this test finds that are still open, each under the name of its
@@ -130,6 +139,64 @@ def press(button):
 
 def key(name, kind=pyatspi.KEY_PRESSRELEASE):
     pyatspi.Registry.generateKeyboardEvent(KEYS[name], None, kind)
+
+
+def pump(seconds):
+    """Lets the accessibility bus deliver its events for this long."""
+    context = GLib.MainContext.default()
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if not context.iteration(False):
+            time.sleep(0.01)
+
+
+def click_at(obj):
+    """A real mouse click (X test events) in the middle of obj on the screen."""
+    box = obj.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    subprocess.run(["xdotool", "mousemove", str(box.x + box.width // 2),
+                    str(box.y + box.height // 2), "click", "1"], check=True, timeout=WAIT)
+
+
+def read_bitmap(path):
+    """Width, height and red, green, blue bytes of a top-down 24-bit bitmap."""
+    with open(path, "rb") as f:
+        data = f.read()
+    width = int.from_bytes(data[18:22], "little")
+    height = -int.from_bytes(data[22:26], "little", signed=True)
+    offset = int.from_bytes(data[10:14], "little")
+    stride = (width * 3 + 3) // 4 * 4
+    pixels = bytearray()
+    for y in range(height):
+        bgr = data[offset + y * stride:offset + y * stride + width * 3]
+        rgb = bytearray(len(bgr))
+        rgb[0::3], rgb[1::3], rgb[2::3] = bgr[2::3], bgr[1::3], bgr[0::3]
+        pixels += rgb
+    return width, height, bytes(pixels)
+
+
+def decode_png(png):
+    """Width, height and red, green, blue bytes of a PNG: through PIL where it
+    is installed, else through ImageMagick's convert to a binary PPM."""
+    try:
+        from PIL import Image
+        import io
+        image = Image.open(io.BytesIO(png)).convert("RGB")
+        return image.width, image.height, image.tobytes()
+    except ImportError:
+        pass
+    ppm = subprocess.run(["convert", "png:-", "-depth", "8", "ppm:-"], input=png,
+                         capture_output=True, check=True).stdout
+    fields = ppm.split(maxsplit=4)
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise Failure("convert did not write a binary PPM")
+    return int(fields[1]), int(fields[2]), fields[4]
+
+
+def clipboard(target):
+    """The X clipboard's contents as `target`; None when its owner offers none."""
+    done = subprocess.run(["xclip", "-selection", "clipboard", "-t", target, "-o"],
+                          capture_output=True, timeout=WAIT)
+    return done.stdout if done.returncode == 0 else None
 
 
 def new_reports(demo, before, count, what):
@@ -246,6 +313,7 @@ def capture_checks(demo, app, main):
         header = f.read(54)
     check(header[:2] == b"BM" and header[18:26] == bytes.fromhex("80020000 20FEFFFF"),
           "the saved file is a top-down 640 x 480 bitmap")
+    clipboard_checks(capture, status, read_bitmap(path))
 
     press(control(capture, "push button", "終了"))
     wait_for(lambda: not any(w is not None and w.name == CAPTURE_TITLE for w in app),
@@ -253,14 +321,96 @@ def capture_checks(demo, app, main):
     check(True, "終了 closes the capture window")
 
 
-def timing_checks(demo, app, main):
-    # The demo's shortcut: the main window must have the keyboard first. With
-    # no window manager every window stands at the top left corner; a click
-    # into the right of the main window's status text, clear of the remote,
-    # activates it.
+def clipboard_checks(capture, status, saved):
+    """Ctrl+C from the keyboard puts the captured picture on the X clipboard,
+    with the status box holding the focus and after a click on the picture."""
+    picture = wait_for(lambda: pyatspi.findDescendant(
+        capture, lambda o: o is not None and o.name == "キャプチャー画像"), "the picture")
+    for focus, box in (("status box", status), ("picture", picture)):
+        # xclip serves the text from the background until Qt takes the clipboard.
+        subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=b"nothing copied",
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True,
+                       timeout=WAIT)
+        wait_for(lambda: clipboard("UTF8_STRING") == b"nothing copied", "xclip to own the clipboard")
+        click_at(box)
+        wait_for(lambda: has(box, pyatspi.STATE_FOCUSED), "a click to focus the " + focus)
+        subprocess.run(["xdotool", "key", "ctrl+c"], check=True, timeout=WAIT)
+        try:
+            wait_for(lambda: b"image/png" in (clipboard("TARGETS") or b"").split(),
+                     "image/png on the clipboard", timeout=3)
+        except Failure:
+            pass
+        targets = (clipboard("TARGETS") or b"").split()
+        check(b"image/png" in targets, "Ctrl+C with the focus on the %s offers image/png (%s)"
+              % (focus, b" ".join(targets).decode()))
+        check(decode_png(clipboard("image/png")) == saved,
+              "the clipboard holds the saved picture pixel for pixel (focus on the %s)" % focus)
+
+
+def activate_main(main):
+    """With no window manager every window stands at the top left corner; a
+    click into the right of the main window's status text, clear of the
+    remote, activates the main window."""
     box = control(main, "text", "接続状態").queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     pyatspi.Registry.generateMouseEvent(box.x + box.width - 20, box.y + box.height // 2, "b1c")
     wait_for(lambda: has(main, pyatspi.STATE_ACTIVE), "the main window to be active")
+
+
+def rom_write_checks(demo, app, main):
+    """A 1 MiB ROM write through the demo's Ctrl+R: the verdict arrives, and
+    the status box stays quiet on the accessibility bus while the data goes out."""
+    text1 = control(main, "text", "接続状態")
+    path = os.path.join(os.environ["HOME"], "rom.bin")
+    image = bytes(range(1, 256)) * (ROM_BYTES // 255) + bytes(ROM_BYTES % 255)
+    with open(path, "wb") as f:
+        f.write(image)
+    verdict = "Chack sum=%04X  Write OK" % (sum(image) & 0xFFFF)
+    changes = []
+
+    def heard(event):
+        if event.source == text1:
+            changes.append(event.type)
+
+    pyatspi.Registry.registerEventListener(heard, "object:text-changed")
+    # The demo learns of the new listener over the bus.
+    pump(SETTLE)
+    activate_main(main)
+    key("Control_L", pyatspi.KEY_PRESS)
+    key("r")
+    key("Control_L", pyatspi.KEY_RELEASE)
+    dialog = wait_for(lambda: next(w for w in app if w is not None and w.name == OPEN_TITLE
+                                   and has(w, pyatspi.STATE_SHOWING)), "the open dialog")
+    name = wait_for(lambda: pyatspi.findDescendant(
+        dialog, lambda o: o is not None and o.getRoleName() == "text" and
+        has(o, pyatspi.STATE_EDITABLE) and has(o, pyatspi.STATE_SHOWING)), "the file name box")
+    name.queryEditableText().setTextContents(path)
+    name.queryComponent().grabFocus()
+    wait_for(lambda: has(name, pyatspi.STATE_FOCUSED), "the focus in the file name box")
+    before = len(demo.reports())
+    started = time.monotonic()
+    key("Return")
+    deadline = started + 60
+    while "Chack sum" not in text_of(text1) and "Write error" not in text_of(text1):
+        if time.monotonic() > deadline:
+            raise Failure("timed out waiting for the ROM write's verdict")
+        pump(0.1)
+    took = time.monotonic() - started
+    pump(SETTLE)
+    sent = len(demo.reports()) - before
+    check(text_of(text1).startswith(verdict), "the ROM write ends with its verdict: "
+          + text_of(text1))
+    check(sent > ROM_BYTES // 8, "the 1 MiB write sent its %d data reports (%d reports)"
+          % (ROM_BYTES // 8, sent))
+    pyatspi.Registry.deregisterEventListener(heard, "object:text-changed")
+    # A listener that heard nothing at all would prove nothing.
+    check(2 <= len(changes) <= MOST_ROM_TEXT_CHANGES,
+          "the status box sent %d text changes over the accessibility bus during the "
+          "1 MiB write (%.1f s), at most %d" % (len(changes), took, MOST_ROM_TEXT_CHANGES))
+
+
+def timing_checks(demo, app, main):
+    # The demo's shortcut: the main window must have the keyboard first.
+    activate_main(main)
     before = len(demo.reports())
     key("Control_L", pyatspi.KEY_PRESS)
     key("t")
@@ -302,6 +452,7 @@ def main():
         main_window = main_window_checks(app)
         remote_checks(demo, app, main_window)
         capture_checks(demo, app, main_window)
+        rom_write_checks(demo, app, main_window)
         timing_checks(demo, app, main_window)
     except Failure as failure:
         print("FAIL " + str(failure), flush=True)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The end-to-end test: the demo on an X server of its own (Xvfb), with a
 # private session bus and accessibility bus, driven from outside by
-# drive_demo.py as a screen reader drives an application.
+# drive_demo.py as a screen reader drives an application, and as a person
+# does with real X key and mouse events (xdotool) and the X clipboard (xclip).
 # Usage: tests/e2e/run.sh path/to/talvo4-demo
 set -euo pipefail
 demo=$(realpath "$1")

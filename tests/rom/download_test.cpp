@@ -1,6 +1,6 @@
 // The ROM write through the main window's Command10: the dialog it opens,
-// the texts that reach Text1, the pace of its repaints, the guard against
-// other windows' traffic and a second start, and closing the window in the
+// the texts that reach Text1 and their pace, the guard against other
+// windows' traffic and a second start, and closing the window in the
 // middle. What goes on the wire, the files it refuses and the verify's bound
 // are the operation's (rom_write_test). The window's ticks run on the
 // simulated device's virtual clock, so no wait costs real time.
@@ -8,8 +8,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <chrono>
+#include <optional>
 
 #include "remote/form2.h"
+#include "rom/repaint_pacer.h"
 #include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
 #include "tests/rom/rom_test_support.h"
@@ -21,36 +24,13 @@ using namespace talvo::testing;
 
 namespace {
 
-// Every text Text1 is given; progress texts are only counted.
+// Every text Text1 takes, in order.
 struct TextLog {
     QStringList texts;
-    int progress = 0;
     explicit TextLog(QLineEdit* text1) {
-        QObject::connect(text1, &QLineEdit::textChanged, [this](const QString& text) {
-            if (text.endsWith(QLatin1String("byte")))
-                ++progress;
-            else
-                texts << text;
-        });
+        QObject::connect(text1, &QLineEdit::textChanged,
+                         [this](const QString& text) { texts << text; });
     }
-};
-
-// Counts the paints of a text box that show a progress text.
-class ProgressPaints : public QObject {
-  public:
-    explicit ProgressPaints(QLineEdit* text) : text_(text) { text->installEventFilter(this); }
-    int count = 0;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == text_ && event->type() == QEvent::Paint &&
-            text_->text().endsWith(QLatin1String("byte")))
-            ++count;
-        return false;
-    }
-
-  private:
-    QLineEdit* text_;
 };
 
 // The main window over the logged, virtual-time device; its ticks move the
@@ -105,16 +85,72 @@ class DownloadTest : public QObject {
         QCOMPARE(rig.program.rom_address, kRomAddress);
     }
 
-    // The operation's texts, in order, and the progress text standing in
-    // Text1 as each data report goes out; Text1 paints again afterwards.
+    // Which texts a box takes, and when, for steps "<ms> offer|show <text>",
+    // "<ms> flush" and "<ms> end" (the pacer goes); each shown text is logged
+    // as "<ms> <text>".
+    void pacedText_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("the first offer shows at once")
+            << QStringList{"0 offer a"} << QStringList{"0 a"};
+        QTest::newRow("offers within the interval wait for the newest after it")
+            << QStringList{"0 offer a",   "50 offer b",  "99 offer c",
+                           "100 offer d", "150 offer e", "260 offer f"}
+            << QStringList{"0 a", "100 d", "260 f"};
+        QTest::newRow("a flush shows the text held back, once")
+            << QStringList{"0 offer a", "10 offer b", "20 flush", "30 flush"}
+            << QStringList{"0 a", "20 b"};
+        QTest::newRow("the interval runs from a flush")
+            << QStringList{"0 offer a", "10 offer b", "20 flush", "110 offer c", "120 offer d"}
+            << QStringList{"0 a", "20 b", "120 d"};
+        QTest::newRow("a step's text shows at once and drops the one held back")
+            << QStringList{"0 offer a", "10 offer b", "20 show S", "30 flush", "40 end"}
+            << QStringList{"0 a", "20 S"};
+        QTest::newRow("the interval runs from a step's text")
+            << QStringList{"0 show S", "50 offer a", "120 offer b"} << QStringList{"0 S", "120 b"};
+        QTest::newRow("the text standing is not given again")
+            << QStringList{"0 show S", "40 show S", "300 show S", "310 show T"}
+            << QStringList{"0 S", "310 T"};
+        QTest::newRow("the end shows the text held back")
+            << QStringList{"0 offer a", "10 offer b", "10 offer c", "30 end"}
+            << QStringList{"0 a", "30 c"};
+    }
+    void pacedText() {
+        QFETCH(QStringList, steps);
+        QStringList shown;
+        std::chrono::milliseconds at{0};
+        const PacedText::Clock::time_point start{};
+        std::optional<PacedText> paced;
+        paced.emplace(
+            [&](const QString& text) { shown << QString::number(at.count()) + ' ' + text; },
+            [&] { return start + at; });
+        for (const QString& step : steps) {
+            const QStringList part = step.split(' ');
+            at = std::chrono::milliseconds(part[0].toInt());
+            if (part[1] == "offer") paced->offer(part[2]);
+            if (part[1] == "show") paced->show(part[2]);
+            if (part[1] == "flush") paced->flush();
+            if (part[1] == "end") paced.reset();
+        }
+        QTEST(shown, "shown");
+    }
+
+    // Text1 takes the operation's texts, and of the progress texts the one
+    // standing before the wait that follows the transfer: the device's
+    // virtual clock stands still while the data goes out.
     void textsReachText1_data() {
         QTest::addColumn<int>("length");
         QTest::addColumn<QStringList>("texts");
-        const QByteArray file = Pattern(40000);
-        QTest::newRow("40000 bytes")
-            << 40000
-            << QStringList{"Erace", "Download", "Download End", "check sum start",
-                           rom_texts::VerdictText(Sum(file), Sum(file))};
+        for (const int length : {40000, 262144}) {
+            const QByteArray file = Pattern(length);
+            QTest::addRow("%d bytes", length)
+                << length << QStringList{"Erace",
+                                         "Download",
+                                         rom_texts::ProgressText(length - 8),
+                                         "Download End",
+                                         "check sum start",
+                                         rom_texts::VerdictText(Sum(file), Sum(file))};
+        }
         QTest::newRow("an empty file") << 0 << QStringList{rom_texts::kEmptyFile};
     }
     void textsReachText1() {
@@ -122,18 +158,10 @@ class DownloadTest : public QObject {
         QTemporaryDir dir;
         WindowRig rig;
         rig.dialogs.answers.push_back(ImageFile(dir, Pattern(length)));
-        QStringList text_at_data;
-        rig.talvo.on_report = [&](const sim::RecordedReport&) {
-            if (rig.talvo.rom.inDataPhase()) text_at_data << rig.main.Text1->text();
-        };
         TextLog texts(rig.main.Text1);
-        rig.click(kMostReports);
-
+        rig.click(size_t(length) / 8 + 1000);
+        QCOMPARE(rig.talvo.rom.dataReportsTaken(), length / 8);
         QTEST(texts.texts, "texts");
-        QCOMPARE(text_at_data.size(), length / 8);
-        for (int i = 0; i < length / 8; ++i)
-            QCOMPARE(text_at_data[i], rom_texts::ProgressText(8 * i));
-        QVERIFY(rig.main.Text1->updatesEnabled());
     }
 
     // Remote keys pressed while the erase waits, between data reports, while
@@ -176,36 +204,6 @@ class DownloadTest : public QObject {
         QCOMPARE(rig.talvo.reports().back().command()[0], uint8_t(0x13));
     }
 
-    // A repaint per progress text would cost more than sending the report:
-    // over a transfer Text1 repaints at most once per 20 ms, and the last
-    // progress text still reaches the screen.
-    void progressRepaintsStayBounded() {
-        QTemporaryDir dir;
-        constexpr int kLength = 262144;
-        WindowRig rig;
-        MainWindow& main = rig.main;
-        main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main, 5000));
-        ProgressPaints paints(main.Text1);
-        using Clock = std::chrono::steady_clock;
-        Clock::time_point started{}, ended{};
-        QObject::connect(main.Text1, &QLineEdit::textChanged, [&](const QString& text) {
-            if (text == rom_texts::kDownload) started = Clock::now();
-            if (text == rom_texts::kDownloadEnd) ended = Clock::now();
-        });
-        rig.dialogs.answers.push_back(ImageFile(dir, Pattern(kLength)));
-        rig.click(kLength / 8 + 1000);
-
-        QCOMPARE(rig.talvo.rom.dataReportsTaken(), kLength / 8);
-        QVERIFY(ended > started);
-        const auto transfer_ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(ended - started).count();
-        QVERIFY2(
-            paints.count >= 1 && paints.count <= transfer_ms / 20 + 2,
-            qPrintable(
-                QStringLiteral("%1 progress paints in %2 ms").arg(paints.count).arg(transfer_ms)));
-    }
-
     void closingTheMainWindowStops_data() {
         QTest::addColumn<int>("close_at_report");
         QTest::addColumn<QString>("last_text");
@@ -226,7 +224,6 @@ class DownloadTest : public QObject {
         rig.click(kMostReports);
         QVERIFY(ProgramEnding());
         QTEST(rig.main.Text1->text(), "last_text");
-        QVERIFY(rig.main.Text1->updatesEnabled());
         QCOMPARE(rig.talvo.rom.checksumRequests(), close_at_report > 5004 ? 1 : 0);
     }
 };
