@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <QPointer>
 
-#include "rom/repaint_pacer.h"
+#include "rom/paced_text.h"
 #include "rom/rom_texts.h"
 #include "rom/rom_write.h"
 #include "rom/sleep_inhibitor.h"

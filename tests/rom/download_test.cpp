@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "remote/form2.h"
-#include "rom/repaint_pacer.h"
+#include "rom/paced_text.h"
 #include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
 #include "tests/rom/rom_test_support.h"

@@ -1,4 +1,4 @@
-#include "rom/repaint_pacer.h"
+#include "rom/paced_text.h"
 
 #include <utility>
 
