@@ -10,10 +10,6 @@
 namespace talvo::cli {
 namespace {
 
-QString Hex4(uint16_t sum) {
-    return QStringLiteral("0x") + QStringLiteral("%1").arg(sum, 4, 16, QLatin1Char('0')).toUpper();
-}
-
 // How far a write that did not end with its verdict got, for "... <how far>".
 QString HowFar(const RomWriteDetail& detail) {
     switch (detail.phase) {
@@ -98,9 +94,9 @@ class RomWriteCommand : public Command {
             progress.update(sent, total);
         };
         observer.no_sleep_lock = [&console](const QString& why) {
-            console.error(QStringLiteral("talvo4ctl: cannot keep the machine awake during the "
-                                         "write (%1); going on without")
-                              .arg(why));
+            console.warn(QStringLiteral("talvo4ctl: cannot keep the machine awake during the "
+                                        "write (%1); going on without")
+                             .arg(why));
         };
         // The write takes no stop request: a first Ctrl+C is only answered.
         bool first_press_said = false;
@@ -108,7 +104,7 @@ class RomWriteCommand : public Command {
             if (first_press_said || context.interrupts.presses() == 0) return;
             first_press_said = true;
             progress.clearLine();
-            console.error(QStringLiteral(
+            console.warn(QStringLiteral(
                 "talvo4ctl: Ctrl+C: the ROM write goes on, since the device expects all of its "
                 "data. Press Ctrl+C again to abort it; the ROM area then stays incomplete."));
         });
@@ -117,7 +113,10 @@ class RomWriteCommand : public Command {
             WriteRom(session.link(), kRomAddress, path_, {pacer, {}, OnDeviceLost::End}, observer,
                      {.keep_awake_as = QStringLiteral("talvo4ctl")});
         if (outcome.detail.phase != RomWritePhase::FileCheck) progress.finish();
-        return ReportRomWrite(outcome, verdict, path_, session.link(), console);
+        const int exit_code = ReportRomWrite(outcome, verdict, path_, session.link(), console);
+        context.report.insert(RomSumsJson(RomSumsOfWrite(path_, plan.checksum_length, outcome)));
+        if (exit_code == kExitDeviceLost) return DeviceWentExit(context.report, outcome.ending);
+        return exit_code;
     }
 
   private:
