@@ -106,8 +106,7 @@ QJsonObject RomSumsJson(const RomSums& sums) {
     return object;
 }
 
-RomSums RomSumsOfWrite(const QString& path, int64_t length,
-                       const Outcome<RomWriteDetail>& outcome) {
+RomSums RomSumsOf(const QString& path, int64_t length, const Outcome<RomWriteDetail>& outcome) {
     const RomWriteDetail& detail = outcome.detail;
     RomSums sums;
     sums.file = path;

@@ -76,7 +76,7 @@ struct RomSums {
 // file, length, file_sum and device_sum ("0x1A2B", null when there is
 // none), verdict (match, differ, no-answer) and phase, each where known.
 QJsonObject RomSumsJson(const RomSums& sums);
-// What a ROM write of `path` that summed `length` bytes found out.
-RomSums RomSumsOfWrite(const QString& path, int64_t length, const Outcome<RomWriteDetail>& outcome);
+// What a ROM write or check of `path` that summed `length` bytes found out.
+RomSums RomSumsOf(const QString& path, int64_t length, const Outcome<RomWriteDetail>& outcome);
 
 }  // namespace talvo::cli

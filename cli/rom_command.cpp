@@ -70,6 +70,14 @@ int ReportVerdict(const RomWriteDetail& detail, const QString& verdict, const QS
     return kExitUsage;
 }
 
+// The sums for --json, and how a device that went ended; returns `exit_code`.
+int Reported(Report& report, const QString& path, const WritePlan& plan,
+             const Outcome<RomWriteDetail>& outcome, int exit_code) {
+    report.insert(RomSumsJson(RomSumsOf(path, plan.checksum_length, outcome)));
+    if (exit_code == kExitDeviceLost) return DeviceWentExit(report, outcome.ending);
+    return exit_code;
+}
+
 class RomWriteCommand : public Command {
   public:
     explicit RomWriteCommand(QString path) : path_(std::move(path)) {}
@@ -113,10 +121,8 @@ class RomWriteCommand : public Command {
             WriteRom(session.link(), kRomAddress, path_, {pacer, {}, OnDeviceLost::End}, observer,
                      {.keep_awake_as = QStringLiteral("talvo4ctl")});
         if (outcome.detail.phase != RomWritePhase::FileCheck) progress.finish();
-        const int exit_code = ReportRomWrite(outcome, verdict, path_, session.link(), console);
-        context.report.insert(RomSumsJson(RomSumsOfWrite(path_, plan.checksum_length, outcome)));
-        if (exit_code == kExitDeviceLost) return DeviceWentExit(context.report, outcome.ending);
-        return exit_code;
+        return Reported(context.report, path_, plan, outcome,
+                        ReportRomWrite(outcome, verdict, path_, session.link(), console));
     }
 
   private:
@@ -140,7 +146,8 @@ class RomVerifyCommand : public Command {
         const StopRequest stop = [&context] { return context.interrupts.presses() > 0; };
         const Outcome<RomWriteDetail> outcome =
             VerifyRom(session.link(), kRomAddress, path_, {pacer, stop, OnDeviceLost::End});
-        return ReportRomVerify(outcome, path_, session.link(), console);
+        return Reported(context.report, path_, plan, outcome,
+                        ReportRomVerify(outcome, path_, session.link(), console));
     }
 
   private:

@@ -235,7 +235,7 @@ class CtlRomTest : public QObject {
         outcome.detail.file_sum = 0xAB;
         outcome.detail.device_sum = result == RomWriteResult::SumsMatch ? 0xAB : 0x1C2D;
         const QJsonObject sums =
-            cli::RomSumsJson(cli::RomSumsOfWrite(QStringLiteral("rom.bin"), 16, outcome));
+            cli::RomSumsJson(cli::RomSumsOf(QStringLiteral("rom.bin"), 16, outcome));
         QJsonObject expected = QJsonDocument::fromJson(json).object();
         expected.insert(QStringLiteral("file"), QStringLiteral("rom.bin"));
         expected.insert(QStringLiteral("length"), 16);
