@@ -33,8 +33,8 @@ QString HelpText() {
                "  slot rec N                record the device's picture into image slot N (1-4)\n"
                "  slot show N               show image slot N (1-4)\n"
                "  slot live                 back to the live picture\n"
-               "  capture -o FILE           capture one picture; FILE ends in .bmp (24-bit\n"
-               "                            bitmap) or .png\n"
+               "  capture -o FILE|-         capture one picture; FILE ends in .bmp (24-bit\n"
+               "                            bitmap) or .png; - writes it to standard output\n"
                "  timing show               the fourteen timing parameters and the timing block\n"
                "  timing save FILE          save the timing data (257 bytes) read from the device\n"
                "  timing load FILE          write a timing data file to the device\n"
@@ -58,6 +58,10 @@ QString HelpText() {
                "  -q, --quiet               print no progress and no notes, only results and\n"
                "                            errors\n"
                "  -o, --output FILE         the file capture writes\n"
+               "  --format bmp|png          the picture's format when capture writes to\n"
+               "                            standard output (-o -); default png\n"
+               "  --json                    print one JSON object with the result on standard\n"
+               "                            output\n"
                "  -h, --help                show this help\n"
                "  -v, --version             show the version\n"
                "\n"
@@ -89,6 +93,20 @@ QString RomAddressText() { return QStringLiteral("0x") + rom_texts::Hex(kRomAddr
 
 QString VersionText() { return QStringLiteral("talvo4ctl " TALVO_VERSION); }
 
+namespace {
+
+// Whether --json stands among words the parser could not make sense of,
+// before any "--" that ends the options.
+bool JsonAmong(const QStringList& arguments) {
+    for (const QString& word : arguments.mid(1)) {
+        if (word == QLatin1String("--")) return false;
+        if (word == QLatin1String("--json") || word == QLatin1String("-json")) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -101,9 +119,12 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")});
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
+    const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({simulate, fault, device, trace, wait, quiet, output, help, version});
+    parser.addOptions(
+        {simulate, fault, device, trace, wait, quiet, output, format, json, help, version});
 
     ParsedCommandLine parsed;
     const auto usage = [&parsed](const QString& text) {
@@ -111,7 +132,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         parsed.message = QStringLiteral("talvo4ctl: %1\nTry 'talvo4ctl --help'.").arg(text);
         return parsed;
     };
-    if (!parser.parse(arguments)) return usage(parser.errorText());
+    const bool parsed_whole = parser.parse(arguments);
+    parsed.json = parsed_whole ? parser.isSet(json) : JsonAmong(arguments);
+    if (!parsed_whole) return usage(parser.errorText());
     if (parser.isSet(help)) {
         parsed.message = HelpText();
         return parsed;
@@ -127,6 +150,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     if (parser.values(device).size() > 1) return usage(QStringLiteral("--device given twice"));
     if (parser.values(output).size() > 1) return usage(QStringLiteral("--output given twice"));
     if (parser.values(wait).size() > 1) return usage(QStringLiteral("--wait given twice"));
+    if (parser.values(format).size() > 1) return usage(QStringLiteral("--format given twice"));
 
     Invocation invocation;
     invocation.device.simulate = parser.isSet(simulate);
@@ -134,11 +158,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     invocation.device.path = parser.value(device);
     invocation.device.trace = parser.isSet(trace);
     invocation.quiet = parser.isSet(quiet);
+    invocation.json = parsed.json;
     invocation.output = parser.value(output);
+    invocation.format = parser.value(format);
     invocation.command = positional.front();
     invocation.words = positional.mid(1);
     if (!invocation.output.isEmpty() && invocation.command != QLatin1String("capture"))
         return usage(QStringLiteral("--output belongs to capture only"));
+    if (parser.isSet(format) && invocation.command != QLatin1String("capture"))
+        return usage(QStringLiteral("--format belongs to capture only"));
     if (parser.isSet(wait)) {
         bool ok = false;
         const double seconds = parser.value(wait).toDouble(&ok);

@@ -12,7 +12,9 @@ namespace talvo::cli {
 struct Invocation {
     DeviceChoice device;
     bool quiet = false;
-    QString output;  // capture -o
+    bool json = false;  // --json: one object with the result on standard output
+    QString output;     // capture -o; "-" is standard output
+    QString format;     // capture --format: "bmp", "png", or empty
     // --wait: how long to wait for a TALVO-4 that is present, openable and
     // free; nullopt: not at all.
     std::optional<double> wait_seconds;
@@ -26,6 +28,8 @@ struct ParsedCommandLine {
     // or a usage error (exit 2).
     QString message;
     bool usage_error = false;
+    // --json was among the words, also where they could not be parsed.
+    bool json = false;
 };
 
 ParsedCommandLine ParseCommandLine(const QStringList& arguments);

@@ -11,6 +11,7 @@
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupts.h"
+#include "cli/report.h"
 #include "cli/session.h"
 #include "rom/rom_write.h"
 
@@ -19,6 +20,8 @@ namespace talvo::cli {
 struct Context {
     Console& console;
     Interrupts& interrupts;
+    // What --json prints at the end: each command fills in its facts.
+    Report report{};
 };
 
 class Command {
@@ -36,14 +39,21 @@ struct Prepared {
     bool file_error = false;  // the words were fine, a file is not
 };
 
-Prepared PrepareCommand(const Invocation& invocation);
+// `console` tells whether standard output is a terminal.
+Prepared PrepareCommand(const Invocation& invocation, const Console& console);
 
 // Each subcommand's own preparation.
 Prepared PrepareList(const QStringList& words);
 Prepared PrepareKey(const QStringList& words);
 Prepared PrepareKeys(const QStringList& words);
 Prepared PrepareSlot(const QStringList& words);
-Prepared PrepareCapture(const QStringList& words, const QString& output);
+// What else wants standard output, which capture -o - writes to.
+struct StandardOutput {
+    bool json = false;      // --json prints its object there
+    bool terminal = false;  // a terminal, where no picture goes
+};
+Prepared PrepareCapture(const QStringList& words, const QString& output, const QString& format = {},
+                        StandardOutput standard_output = {});
 Prepared PrepareTiming(const QStringList& words);
 Prepared PrepareRom(const QStringList& words);
 

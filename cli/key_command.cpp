@@ -1,3 +1,5 @@
+#include <QJsonArray>
+#include <QJsonObject>
 #include <vector>
 
 #include "cli/commands.h"
@@ -29,6 +31,15 @@ class KeyCommand : public Command {
     explicit KeyCommand(std::vector<RemoteKey> keys) : keys_(std::move(keys)) {}
 
     int run(Session& session, Context& context) override {
+        QJsonArray sent_keys;
+        const int exit_code = send(session, context, sent_keys);
+        context.report.insert(QStringLiteral("keys"), sent_keys);
+        return exit_code;
+    }
+
+  private:
+    // Each key in turn; `sent` gets those the device took.
+    int send(Session& session, Context& context, QJsonArray& sent_keys) {
         for (size_t i = 0; i < keys_.size(); ++i) {
             if (context.interrupts.presses() > 0) {
                 context.console.error(QStringLiteral("talvo4ctl: interrupted; %1 of %2 keys sent")
@@ -49,14 +60,15 @@ class KeyCommand : public Command {
                                           .arg(LostDeviceText(session.link()), KeyText(keys_[i]))
                                           .arg(i)
                                           .arg(keys_.size()));
-                return kExitDeviceLost;
+                return DeviceWentExit(context.report, sent.ending);
             }
+            sent_keys.append(QJsonObject{{QStringLiteral("name"), QLatin1String(keys_[i].name)},
+                                         {QStringLiteral("code"), int(keys_[i].code)}});
             context.console.note(QStringLiteral("sent %1").arg(KeyText(keys_[i])));
         }
         return kExitDone;
     }
 
-  private:
     std::vector<RemoteKey> keys_;
 };
 
@@ -83,16 +95,25 @@ QString CaptionText(const RemoteKey& key) {
     return {};
 }
 
+QString ButtonText(const RemoteKey& key) { return QStringLiteral("Command%1").arg(key.number); }
+
 class KeysCommand : public Command {
   public:
     bool needsDevice() const override { return false; }
 
     int run(Session&, Context& context) override {
-        for (const RemoteKey& key : kRemoteKeys)
-            context.console.out(QStringLiteral("%1\t%2\t0x%3\tCommand%4")
+        QJsonArray table;
+        for (const RemoteKey& key : kRemoteKeys) {
+            table.append(QJsonObject{{QStringLiteral("name"), QLatin1String(key.name)},
+                                     {QStringLiteral("caption"), CaptionText(key)},
+                                     {QStringLiteral("code"), int(key.code)},
+                                     {QStringLiteral("button"), ButtonText(key)}});
+            context.console.out(QStringLiteral("%1\t%2\t0x%3\t%4")
                                     .arg(QString::fromLatin1(key.name), CaptionText(key))
                                     .arg(key.code, 2, 16, QLatin1Char('0'))
-                                    .arg(key.number));
+                                    .arg(ButtonText(key)));
+        }
+        context.report.insert(QStringLiteral("keys"), table);
         return kExitDone;
     }
 };

@@ -1,7 +1,49 @@
+#include <QJsonArray>
+
 #include "cli/commands.h"
 
 namespace talvo::cli {
 namespace {
+
+QString StateWord(OpenRefusal refusal) {
+    switch (refusal) {
+        case OpenRefusal::None:
+            return QStringLiteral("ready");
+        case OpenRefusal::NoPermission:
+            return QStringLiteral("no-permission");
+        case OpenRefusal::Busy:
+            return QStringLiteral("busy");
+        case OpenRefusal::Gone:
+            return QStringLiteral("gone");
+        case OpenRefusal::Other:
+            break;
+    }
+    return QStringLiteral("cannot-open");
+}
+
+// One listed interface for --json; report lengths null where unknown.
+QJsonObject InterfaceJson(const ListedInterface& interface,
+                          const std::optional<LockHolder>& holder) {
+    QJsonValue input(QJsonValue::Null);
+    QJsonValue output(QJsonValue::Null);
+    if (interface.capabilities) {
+        input = int(interface.capabilities->InputReportByteLength);
+        output = int(interface.capabilities->OutputReportByteLength);
+    }
+    QJsonObject object{
+        {QStringLiteral("path"), QString::fromStdString(interface.path)},
+        {QStringLiteral("input_report_length"), input},
+        {QStringLiteral("output_report_length"), output},
+        {QStringLiteral("state"), StateWord(holder ? OpenRefusal::Busy : interface.refusal)}};
+    if (holder && (!holder->program.empty() || holder->pid > 0)) {
+        QJsonObject user;
+        if (!holder->program.empty())
+            user.insert(QStringLiteral("program"), QString::fromStdString(holder->program));
+        if (holder->pid > 0) user.insert(QStringLiteral("pid"), holder->pid);
+        object.insert(QStringLiteral("in_use_by"), user);
+    }
+    return object;
+}
 
 class ListCommand : public Command {
   public:
@@ -11,12 +53,16 @@ class ListCommand : public Command {
         const auto listed = session.list();
         if (listed.empty()) {
             context.console.error(Session::NoDeviceText());
+            context.report.insert(QStringLiteral("interfaces"), QJsonArray());
             return kExitNoDevice;
         }
+        QJsonArray interfaces;
         bool any_usable = false;
+        bool any_held = false;
         for (const ListedInterface& interface : listed) {
             const QString path = QString::fromStdString(interface.path);
             const auto holder = session.holderOf(interface);
+            interfaces.append(InterfaceJson(interface, holder));
             if (interface.refusal != OpenRefusal::None && !holder) {
                 context.console.out(QStringLiteral("%1\tcannot be opened: %2")
                                         .arg(path, Session::RefusalText(interface.refusal)));
@@ -25,6 +71,7 @@ class ListCommand : public Command {
             const QString state = holder ? QString::fromStdString(InUseText(*holder))
                                          : QStringLiteral("can be opened");
             any_usable = any_usable || !holder;
+            any_held = any_held || holder;
             if (interface.capabilities)
                 context.console.out(
                     QStringLiteral("%1\tinput report %2 bytes, output report %3 bytes\t%4")
@@ -38,9 +85,16 @@ class ListCommand : public Command {
             else
                 context.console.out(QStringLiteral("%1\t%2").arg(path, state));
         }
-        if (const auto locked = FirstWithoutPermission(listed))
+        context.report.insert(QStringLiteral("interfaces"), interfaces);
+        const auto locked = FirstWithoutPermission(listed);
+        if (locked)
             context.console.error(Session::PermissionAdvice(QString::fromStdString(locked->path)));
-        return any_usable ? kExitDone : kExitNoDevice;
+        if (any_usable) return kExitDone;
+        // As a command that needs the device would find it.
+        context.report.setReason(locked     ? Reason::NoPermission
+                                 : any_held ? Reason::Busy
+                                            : Reason::NoDevice);
+        return kExitNoDevice;
     }
 };
 

@@ -10,10 +10,6 @@
 namespace talvo::cli {
 namespace {
 
-QString Hex4(uint16_t sum) {
-    return QStringLiteral("0x") + QStringLiteral("%1").arg(sum, 4, 16, QLatin1Char('0')).toUpper();
-}
-
 // How far a write that did not end with its verdict got, for "... <how far>".
 QString HowFar(const RomWriteDetail& detail) {
     switch (detail.phase) {
@@ -74,6 +70,14 @@ int ReportVerdict(const RomWriteDetail& detail, const QString& verdict, const QS
     return kExitUsage;
 }
 
+// The sums for --json, and how a device that went ended; returns `exit_code`.
+int Reported(Report& report, const QString& path, const WritePlan& plan,
+             const Outcome<RomWriteDetail>& outcome, int exit_code) {
+    report.insert(RomSumsJson(RomSumsOf(path, plan.checksum_length, outcome)));
+    if (exit_code == kExitDeviceLost) return DeviceWentExit(report, outcome.ending);
+    return exit_code;
+}
+
 class RomWriteCommand : public Command {
   public:
     explicit RomWriteCommand(QString path) : path_(std::move(path)) {}
@@ -98,9 +102,9 @@ class RomWriteCommand : public Command {
             progress.update(sent, total);
         };
         observer.no_sleep_lock = [&console](const QString& why) {
-            console.error(QStringLiteral("talvo4ctl: cannot keep the machine awake during the "
-                                         "write (%1); going on without")
-                              .arg(why));
+            console.warn(QStringLiteral("talvo4ctl: cannot keep the machine awake during the "
+                                        "write (%1); going on without")
+                             .arg(why));
         };
         // The write takes no stop request: a first Ctrl+C is only answered.
         bool first_press_said = false;
@@ -108,7 +112,7 @@ class RomWriteCommand : public Command {
             if (first_press_said || context.interrupts.presses() == 0) return;
             first_press_said = true;
             progress.clearLine();
-            console.error(QStringLiteral(
+            console.warn(QStringLiteral(
                 "talvo4ctl: Ctrl+C: the ROM write goes on, since the device expects all of its "
                 "data. Press Ctrl+C again to abort it; the ROM area then stays incomplete."));
         });
@@ -117,7 +121,8 @@ class RomWriteCommand : public Command {
             WriteRom(session.link(), kRomAddress, path_, {pacer, {}, OnDeviceLost::End}, observer,
                      {.keep_awake_as = QStringLiteral("talvo4ctl")});
         if (outcome.detail.phase != RomWritePhase::FileCheck) progress.finish();
-        return ReportRomWrite(outcome, verdict, path_, session.link(), console);
+        return Reported(context.report, path_, plan, outcome,
+                        ReportRomWrite(outcome, verdict, path_, session.link(), console));
     }
 
   private:
@@ -141,7 +146,8 @@ class RomVerifyCommand : public Command {
         const StopRequest stop = [&context] { return context.interrupts.presses() > 0; };
         const Outcome<RomWriteDetail> outcome =
             VerifyRom(session.link(), kRomAddress, path_, {pacer, stop, OnDeviceLost::End});
-        return ReportRomVerify(outcome, path_, session.link(), console);
+        return Reported(context.report, path_, plan, outcome,
+                        ReportRomVerify(outcome, path_, session.link(), console));
     }
 
   private:

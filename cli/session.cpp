@@ -159,11 +159,14 @@ std::optional<Unavailable> Session::open() {
     }
     if (const auto locked = FirstWithoutPermission(listed))
         return Unavailable{RefusalText(OpenRefusal::NoPermission),
-                           PermissionAdvice(QString::fromStdString(locked->path))};
+                           PermissionAdvice(QString::fromStdString(locked->path)), false,
+                           Reason::NoPermission};
     const auto in_use = [](const std::string& path, const LockHolder& holder) {
         const QString text = QString::fromStdString(InUseText(holder));
-        return Unavailable{text, QStringLiteral("talvo4ctl: the TALVO-4 at %1 is %2")
-                                     .arg(QString::fromStdString(path), text)};
+        return Unavailable{text,
+                           QStringLiteral("talvo4ctl: the TALVO-4 at %1 is %2")
+                               .arg(QString::fromStdString(path), text),
+                           false, Reason::Busy};
     };
     for (const ListedInterface& interface : listed)
         if (const auto holder = holderOf(interface)) return in_use(interface.path, *holder);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "cli/console.h"
+#include "cli/report.h"
 #include "device/device_link.h"
 #include "device/device_listing.h"
 
@@ -16,9 +17,10 @@ class Simulation;
 
 // Why no TALVO-4 can be used now.
 struct Unavailable {
-    QString reason;        // in a few words: "not found", "in use by talvo4 (pid 1234)"
-    QString message;       // what talvo4ctl says of it, in full
-    bool lasting = false;  // the device is there and will not do: waiting cannot help
+    QString reason;                   // in a few words: "not found", "in use by talvo4 (pid 1234)"
+    QString message;                  // what talvo4ctl says of it, in full
+    bool lasting = false;             // the device is there and will not do: waiting cannot help
+    Reason cause = Reason::NoDevice;  // NoDevice, NoPermission or Busy
 };
 
 struct DeviceChoice {

@@ -12,6 +12,11 @@ class SlotCommand : public Command {
 
     int run(Session& session, Context& context) override {
         DeviceLink& link = session.link();
+        context.report.insert(QStringLiteral("action"),
+                              action_ == SlotAction::Record ? QStringLiteral("rec")
+                              : action_ == SlotAction::Show ? QStringLiteral("show")
+                                                            : QStringLiteral("live"));
+        if (action_ != SlotAction::Live) context.report.insert(QStringLiteral("slot"), slot_);
         Ending ending = Ending::Done;
         switch (action_) {
             case SlotAction::Record: {
@@ -32,7 +37,7 @@ class SlotCommand : public Command {
         if (ending == Ending::DeviceLost || ending == Ending::DeviceSilent) {
             context.console.error(QStringLiteral("talvo4ctl: %1 while sending the slot codes")
                                       .arg(LostDeviceText(link)));
-            return kExitDeviceLost;
+            return DeviceWentExit(context.report, ending);
         }
         if (ending == Ending::FrontEndGone) {
             context.console.error(

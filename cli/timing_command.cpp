@@ -1,3 +1,5 @@
+#include <QJsonArray>
+#include <QJsonObject>
 #include <vector>
 
 #include "cli/commands.h"
@@ -17,6 +19,21 @@ QString UnexpectedText(const TimingOutcome& outcome) {
     return outcome.ending == Ending::DeviceBusy
                ? QStringLiteral("another sequence holds the device")
                : QStringLiteral("value outside the parameter's range");
+}
+
+// The block as timing show prints it: offsets 0 to 79.
+constexpr qsizetype kShownBlockLength = 80;
+
+QString NameOf(const TimingParameter& parameter) {
+    return QString::fromLatin1(parameter.name.data(), qsizetype(parameter.name.size()));
+}
+
+// Every parameter's value in the image, by the names timing set takes.
+QJsonObject ParametersJson(const TimingState& timing) {
+    QJsonObject parameters;
+    for (const TimingParameter& parameter : kTimingParameters)
+        parameters.insert(NameOf(parameter), ImageValue(timing.timing_image, parameter));
+    return parameters;
 }
 
 bool DeviceWent(Ending ending) {
@@ -59,7 +76,7 @@ class TimingCommand : public Command {
             case Ending::DeviceSilent:
                 context.console.error(
                     QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), step));
-                return kExitDeviceLost;
+                return DeviceWentExit(context.report, outcome.ending);
             case Ending::DeviceBusy:
                 context.console.error(QStringLiteral("talvo4ctl: %1").arg(UnexpectedText(outcome)));
                 return kExitFailed;
@@ -70,7 +87,7 @@ class TimingCommand : public Command {
                 if (DeviceWent(left.ending)) {
                     context.console.error(QStringLiteral("talvo4ctl: %1 while leaving timing mode")
                                               .arg(LostDeviceText(link)));
-                    return kExitDeviceLost;
+                    return DeviceWentExit(context.report, left.ending);
                 }
                 return kExitDone;
             case TimingDetail::BlockUnreachable:
@@ -95,30 +112,43 @@ class TimingCommand : public Command {
   private:
     TimingOutcome act(DeviceLink& link, TimingState& timing, const FrontEnd& front_end,
                       QString& step, Context& context) {
+        Report& report = context.report;
+        if (!file_.isEmpty()) report.insert(QStringLiteral("file"), file_);
         switch (action_) {
-            case TimingAction::Show:
+            case TimingAction::Show: {
                 context.console.out(RenderTimingState(timing).chopped(1));
+                const auto* image = reinterpret_cast<const char*>(timing.timing_image.data());
+                report.insert(QStringLiteral("parameters"), ParametersJson(timing));
+                report.insert(QStringLiteral("block"),
+                              QString::fromLatin1(QByteArray(image, kShownBlockLength).toHex()));
                 return {};
+            }
             case TimingAction::Save: {
                 const TimingOutcome saved = SaveTimingData(timing, file_);
-                if (saved.detail == TimingDetail::Ok)
+                if (saved.detail == TimingDetail::Ok) {
                     context.console.note(QStringLiteral("saved the timing data to %1").arg(file_));
+                    report.insert(QStringLiteral("parameters"), ParametersJson(timing));
+                }
                 return saved;
             }
             case TimingAction::Load: {
                 step = QStringLiteral("while writing the timing data");
                 const TimingOutcome loaded = LoadTimingData(link, timing, file_, front_end);
-                if (loaded.done() && loaded.detail == TimingDetail::Ok)
+                if (loaded.done() && loaded.detail == TimingDetail::Ok) {
                     context.console.note(QStringLiteral("wrote %1 to the device").arg(file_));
+                    report.insert(QStringLiteral("parameters"), ParametersJson(timing));
+                }
                 return loaded;
             }
-            case TimingAction::Set:
+            case TimingAction::Set: {
+                // Each value as it went, also when a later one does not.
+                QJsonObject set;
+                QJsonArray unchanged_names;
                 for (size_t i = 0; i < assignments_.size(); ++i) {
                     const TimingParameter& parameter =
                         kTimingParameters[size_t(assignments_[i].index)];
                     step = QStringLiteral("while writing %1 (%2 of %3 values written before it)")
-                               .arg(QLatin1String(parameter.name.data(),
-                                                  qsizetype(parameter.name.size())))
+                               .arg(NameOf(parameter))
                                .arg(i)
                                .arg(assignments_.size());
                     if (front_end.stop()) return {Ending::Stopped};
@@ -127,15 +157,19 @@ class TimingCommand : public Command {
                     const bool unchanged = written.detail == TimingDetail::Unchanged;
                     if (!written.done() || (written.detail != TimingDetail::Ok && !unchanged))
                         return written;
+                    set.insert(NameOf(parameter), assignments_[i].value);
+                    if (unchanged) unchanged_names.append(NameOf(parameter));
+                    report.insert(QStringLiteral("parameters"), set);
+                    report.insert(QStringLiteral("unchanged"), unchanged_names);
                     context.console.note(QStringLiteral("%1=%2%3")
-                                             .arg(QLatin1String(parameter.name.data(),
-                                                                qsizetype(parameter.name.size())))
+                                             .arg(NameOf(parameter))
                                              .arg(assignments_[i].value)
                                              .arg(unchanged
                                                       ? QStringLiteral(" (unchanged, nothing sent)")
                                                       : QString()));
                 }
                 return {};
+            }
         }
         return {};
     }

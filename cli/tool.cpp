@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <chrono>
 #include <thread>
 
@@ -50,7 +51,7 @@ constexpr std::chrono::milliseconds kWaitNap{20};
 // Returns kExitDone once it is open, else the exit status; no report goes
 // out before the device is open.
 int OpenDevice(Session& session, std::optional<double> wait_seconds, Console& console,
-               const Interrupts& interrupts) {
+               const Interrupts& interrupts, Report& report) {
     using Clock = std::chrono::steady_clock;
     auto unavailable = session.open();
     if (!unavailable) return kExitDone;
@@ -85,31 +86,16 @@ int OpenDevice(Session& session, std::optional<double> wait_seconds, Console& co
         }
         console.error(unavailable->message);
         console.error(QStringLiteral("talvo4ctl: gave up after waiting %1 s").arg(seconds));
-        return kExitNoDevice;
+    } else {
+        console.error(unavailable->message);
     }
-    console.error(unavailable->message);
+    report.setReason(unavailable->cause);
     return kExitNoDevice;
 }
 
-}  // namespace
-
-Prepared PrepareCommand(const Invocation& invocation) {
-    const QString& name = invocation.command;
-    if (name == QLatin1String("list")) return PrepareList(invocation.words);
-    if (name == QLatin1String("key")) return PrepareKey(invocation.words);
-    if (name == QLatin1String("keys")) return PrepareKeys(invocation.words);
-    if (name == QLatin1String("slot")) return PrepareSlot(invocation.words);
-    if (name == QLatin1String("capture"))
-        return PrepareCapture(invocation.words, invocation.output);
-    if (name == QLatin1String("timing")) return PrepareTiming(invocation.words);
-    if (name == QLatin1String("rom")) return PrepareRom(invocation.words);
-    return UsageError(QStringLiteral("unknown command \"%1\"").arg(name));
-}
-
-int RunTool(const QStringList& arguments, FILE* out, FILE* err, Interrupts& interrupts) {
-    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+// Everything but the closing object: returns the exit status.
+int Run(const ParsedCommandLine& parsed, Console& console, Context& context) {
     if (!parsed.invocation) {
-        Console console(out, err, false);
         if (parsed.usage_error) {
             console.error(parsed.message);
             return kExitUsage;
@@ -118,8 +104,7 @@ int RunTool(const QStringList& arguments, FILE* out, FILE* err, Interrupts& inte
         return kExitDone;
     }
     const Invocation& invocation = *parsed.invocation;
-    Console console(out, err, invocation.quiet);
-    Prepared prepared = PrepareCommand(invocation);
+    Prepared prepared = PrepareCommand(invocation, console);
     if (!prepared.command) {
         console.error(
             QStringLiteral("talvo4ctl: ") + prepared.usage_error +
@@ -129,11 +114,44 @@ int RunTool(const QStringList& arguments, FILE* out, FILE* err, Interrupts& inte
     auto session = Session::Create(invocation.device, console);
     if (!session) return kExitUsage;
     if (prepared.command->needsDevice()) {
-        const int opened = OpenDevice(*session, invocation.wait_seconds, console, interrupts);
+        const int opened = OpenDevice(*session, invocation.wait_seconds, console,
+                                      context.interrupts, context.report);
         if (opened != kExitDone) return opened;
     }
-    Context context{console, interrupts};
     return prepared.command->run(*session, context);
+}
+
+}  // namespace
+
+Prepared PrepareCommand(const Invocation& invocation, const Console& console) {
+    const QString& name = invocation.command;
+    if (name == QLatin1String("list")) return PrepareList(invocation.words);
+    if (name == QLatin1String("key")) return PrepareKey(invocation.words);
+    if (name == QLatin1String("keys")) return PrepareKeys(invocation.words);
+    if (name == QLatin1String("slot")) return PrepareSlot(invocation.words);
+    if (name == QLatin1String("capture"))
+        return PrepareCapture(invocation.words, invocation.output, invocation.format,
+                              {invocation.json, console.outputIsTerminal()});
+    if (name == QLatin1String("timing")) return PrepareTiming(invocation.words);
+    if (name == QLatin1String("rom")) return PrepareRom(invocation.words);
+    return UsageError(QStringLiteral("unknown command \"%1\"").arg(name));
+}
+
+int RunTool(const QStringList& arguments, FILE* out, FILE* err, Interrupts& interrupts) {
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    // --help and --version stay text.
+    const bool json =
+        parsed.invocation ? parsed.invocation->json : parsed.json && parsed.usage_error;
+    Console console(out, err, parsed.invocation && parsed.invocation->quiet, json);
+    Context context{console, interrupts};
+    const int exit_code = Run(parsed, console, context);
+    if (json) {
+        const QJsonObject object = context.report.object(exit_code, console.errors());
+        const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
+        std::fflush(out);
+    }
+    return exit_code;
 }
 
 }  // namespace talvo::cli

@@ -2,6 +2,8 @@
 // errors, remote keys, and what it says when the device is missing,
 // refused, in use by another program, or lost.
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include "tests/cli/ctl_runner.h"
 #include "tests/support/test_main.h"
 
+using talvo::cli::Reason;
 using talvo::testing::CtlRun;
 using talvo::testing::RunCtl;
 using talvo::testing::RunningCtl;
@@ -25,6 +28,8 @@ QStringList Simulated(QStringList arguments) {
 }
 
 }  // namespace
+
+Q_DECLARE_METATYPE(std::optional<Reason>)
 
 class CtlBasicsTest : public QObject {
     Q_OBJECT
@@ -70,6 +75,9 @@ class CtlBasicsTest : public QObject {
         row("capture to an unknown type", {"capture", "-o", "picture.jpg"});
         row("capture into a missing folder", {"capture", "-o", "/nonexistent/folder/p.bmp"});
         row("output for another command", {"key", "5", "-o", "x.bmp"});
+        row("format for another command", {"key", "5", "--format", "png"});
+        row("format that is none", {"capture", "-o", "-", "--format", "jpg"});
+        row("format against the file name", {"capture", "-o", "x.bmp", "--format", "png"});
         row("timing without action", {"timing"});
         row("timing unknown action", {"timing", "erase"});
         row("timing set without values", {"timing", "set"});
@@ -300,6 +308,101 @@ class CtlBasicsTest : public QObject {
         std::fclose(err);
         if (!opens) QVERIFY2(QByteArray(said).contains("report lengths no command fits in"), said);
         QVERIFY(talvo.reports().empty());
+    }
+
+    // The word and ok for each exit status, and a finer reason only where
+    // it goes with the exit status.
+    void reasons_data() {
+        QTest::addColumn<int>("exit_code");
+        QTest::addColumn<std::optional<Reason>>("finer");
+        QTest::addColumn<QString>("word");
+        const auto row = [](const char* word, int exit_code, std::optional<Reason> finer = {}) {
+            QTest::newRow(word) << exit_code << finer << QString::fromLatin1(word);
+        };
+        row("done", 0);
+        row("failed", 1);
+        row("usage", 2);
+        row("no-device", 3);
+        row("no-permission", 3, Reason::NoPermission);
+        row("busy", 3, Reason::Busy);
+        row("device-lost", 4);
+        row("device-silent", 4, Reason::DeviceSilent);
+        row("interrupted", 130);
+        QTest::newRow("a busy device does not make a failure busy")
+            << 1 << std::optional(Reason::Busy) << "failed";
+    }
+    void reasons() {
+        QFETCH(int, exit_code);
+        QFETCH(std::optional<Reason>, finer);
+        talvo::cli::Report report;
+        report.insert(QStringLiteral("fact"), 1);
+        if (finer) report.setReason(*finer);
+        const QJsonObject object = report.object(exit_code, QStringLiteral("why"));
+        QTEST(object.value("reason").toString(), "word");
+        QCOMPARE(object.value("exit_code").toInt(), exit_code);
+        QCOMPARE(object.value("ok").toBool(), exit_code == 0);
+        QCOMPARE(object.contains("error"), exit_code != 0);
+        QCOMPARE(object.value("fact").toInt(), 1);
+    }
+
+    // How a silent device ends reads from the operation's ending.
+    void deviceWentTakesTheEnding() {
+        talvo::cli::Report report;
+        QCOMPARE(talvo::cli::DeviceWentExit(report, talvo::Ending::DeviceSilent), 4);
+        QCOMPARE(report.object(4, {}).value("reason").toString(), QStringLiteral("device-silent"));
+    }
+
+    // --json: one object on standard output and nothing else, with the
+    // command's facts, on every way out.
+    void jsonResults_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exit_code");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QByteArray>("facts");
+        const auto row = [](const char* name, QStringList arguments, int exit_code,
+                            const char* reason, QByteArray facts = "{}") {
+            QTest::newRow(name) << arguments << exit_code << reason << facts;
+        };
+        row("list", {"list"}, 0, "done",
+            R"({"interfaces":[{"path":"sim:talvo-4","input_report_length":65,)"
+            R"("output_report_length":9,"state":"ready","in_use_by":null}]})");
+        row("list of a held device", {"--simulate-fault", "refuse:busy", "list"}, 3, "busy",
+            R"({"interfaces":[{"state":"busy"}]})");
+        row("keys sent", {"key", "up", "5"}, 0, "done",
+            R"({"keys":[{"name":"up","code":12},{"name":"05","code":5}]})");
+        row("keys before the device vanished", {"--simulate-fault", "vanish-after:1", "key", "5"},
+            4, "device-lost", R"({"keys":[]})");
+        row("slot rec", {"slot", "rec", "3"}, 0, "done", R"({"action":"rec","slot":3})");
+        row("slot live", {"slot", "live"}, 0, "done", R"({"action":"live","slot":null})");
+        row("words that do not parse", {"--fast", "list"}, 2, "usage");
+        row("words that parse", {"key", "0x99"}, 2, "usage");
+        row("no device", {"--device", "sim:other", "key", "5"}, 3, "no-device");
+        row("no permission", {"--simulate-fault", "refuse:no-permission", "key", "5"}, 3,
+            "no-permission");
+        row("in use", {"--simulate-fault", "refuse:busy", "slot", "live"}, 3, "busy");
+    }
+    void jsonResults() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exit_code);
+        QFETCH(QByteArray, facts);
+        const CtlRun run = RunCtl(QStringList{"--simulate", "--quiet", "--json"} + arguments);
+        QCOMPARE(run.exit_code, exit_code);
+        const QJsonObject object = run.object();
+        QVERIFY2(!object.isEmpty(), run.out.constData());
+        QTEST(object.value("reason").toString(), "reason");
+        QCOMPARE(object.value("exit_code").toInt(), exit_code);
+        QCOMPARE(object.value("ok").toBool(), exit_code == 0);
+        // Said on standard error as ever, and kept in the object.
+        QCOMPARE(object.value("error").toString().toUtf8(), run.err.trimmed());
+        QVERIFY2(talvo::testing::Holds(object, QJsonDocument::fromJson(facts).object()),
+                 run.out.constData());
+    }
+
+    void keysTableAsJson() {
+        const QJsonArray table = RunCtl({"--json", "keys"}).object().value("keys").toArray();
+        QCOMPARE(table.size(), 32);
+        QVERIFY(table.contains(QJsonObject{
+            {"name", "up"}, {"caption", "(arrow up)"}, {"code", 0x0C}, {"button", "Command21"}}));
     }
 
     // Keys to a device that vanishes: exit 4, saying how far it got.

@@ -1,6 +1,10 @@
 // talvo4ctl capture and slot end to end on the simulated TALVO-4: the files
 // it writes, its refusals, Ctrl+C, and a device lost in the middle.
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,6 +87,69 @@ class CtlCaptureTest : public QObject {
             const auto pixel = talvo::sim::TestPattern(at.x(), at.y());
             QCOMPARE(image.pixel(at), qRgb(pixel.red, pixel.green, pixel.blue));
         }
+    }
+
+    // -o - gives the very bytes -o FILE writes, PNG unless --format bmp.
+    void standardOutputHoldsTheFilesBytes_data() {
+        QTest::addColumn<QStringList>("format");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("png by default") << QStringList{} << "shot.png";
+        QTest::newRow("bmp") << QStringList{"--format", "bmp"} << "shot.bmp";
+    }
+    void standardOutputHoldsTheFilesBytes() {
+        QFETCH(QStringList, format);
+        QFETCH(QString, file);
+        QTemporaryDir dir;
+        const QStringList size{"--simulate", "--quiet", "--simulate-fault", "size:201x101"};
+        const CtlRun piped = RunCtl(size + QStringList{"capture", "-o", "-"} + format);
+        QCOMPARE(piped.exit_code, 0);
+        QVERIFY(piped.err.isEmpty());
+        QVERIFY(RunCtl(size + QStringList{"capture", "-o", dir.filePath(file)}).exit_code == 0);
+        QVERIFY(piped.out == talvo::testing::ReadFile(dir.filePath(file)));
+    }
+
+    // Standard output that cannot take the picture: refused before anything
+    // is sent (a terminal; --json, whose object goes there), or a failure
+    // said once the picture does not get through.
+    void standardOutputThatWillNotDo_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("exit_code");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("a terminal")
+            << QStringList{} << "terminal" << 2 << "will not write a picture to a terminal";
+        QTest::newRow("json") << QStringList{"--json"} << "" << 2 << "both want standard output";
+        QTest::newRow("a full disk")
+            << QStringList{} << "/dev/full" << 1 << "could not be written to standard output";
+    }
+    void standardOutputThatWillNotDo() {
+        QFETCH(QStringList, options);
+        QFETCH(QString, output);
+        QFETCH(int, exit_code);
+        QFETCH(QString, said);
+        const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+        if (output == QLatin1String("terminal")) output = QString::fromLatin1(ptsname(terminal));
+        const CtlRun run =
+            RunCtl(QStringList{"--simulate", "--trace", "capture", "-o", "-"} + options, 10000, {},
+                   output);
+        ::close(terminal);
+        QCOMPARE(run.exit_code, exit_code);
+        QVERIFY2(run.said(said), run.err.constData());
+        QCOMPARE(run.sent().empty(), exit_code == 2);
+    }
+
+    void jsonSaysThePicture() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shot.bmp"));
+        const CtlRun run = RunCtl(
+            {"--simulate", "--json", "--simulate-fault", "size:200x120", "capture", "-o", path});
+        QCOMPARE(run.exit_code, 0);
+        QVERIFY(talvo::testing::Holds(run.object(), QJsonObject{{"width", 200},
+                                                                {"height", 120},
+                                                                {"file", path},
+                                                                {"format", "bmp"},
+                                                                {"reason", "done"}}));
     }
 
     // What the device answers makes the capture fail: exit 1, the window's

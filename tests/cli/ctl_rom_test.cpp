@@ -2,6 +2,7 @@
 // way a write ends, in process; end to end for its verdicts, the sleep lock,
 // Ctrl+C and a lost device.
 
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -195,6 +196,66 @@ class CtlRomTest : public QObject {
         QVERIFY(run.err.contains("> 00 06 00 00 80 0E 40 9C 00"));
         QVERIFY(!run.err.contains("> 00 01 ") && !run.err.contains("> 00 04 ") &&
                 !run.err.contains("> 00 05 "));
+    }
+
+    // The sums --json gives for each way a write ends: a verdict with the
+    // sums it compared, else where the write stopped.
+    void sumsJson_data() {
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<RomWriteResult>("result");
+        QTest::addColumn<RomWritePhase>("phase");
+        QTest::addColumn<QByteArray>("json");
+        using R = RomWriteResult;
+        using P = RomWritePhase;
+        QTest::newRow("sums match")
+            << Ending::Done << R::SumsMatch << P::Done
+            << QByteArray(R"({"file_sum":"0x00AB","device_sum":"0x00AB","verdict":"match"})");
+        QTest::newRow("sums differ")
+            << Ending::Done << R::SumsDiffer << P::Done
+            << QByteArray(R"({"file_sum":"0x00AB","device_sum":"0x1C2D","verdict":"differ"})");
+        QTest::newRow("no checksum answer")
+            << Ending::Done << R::NoChecksumAnswer << P::Verify
+            << QByteArray(R"({"file_sum":"0x00AB","device_sum":null,"verdict":"no-answer"})");
+        QTest::newRow("empty file")
+            << Ending::Done << R::EmptyFile << P::FileCheck
+            << QByteArray(R"({"file_sum":null,"device_sum":null,"phase":"file-check"})");
+        QTest::newRow("lost in the transfer")
+            << Ending::DeviceLost << R::SumsMatch << P::Transfer
+            << QByteArray(R"({"file_sum":null,"device_sum":null,"phase":"transfer"})");
+    }
+    void sumsJson() {
+        QFETCH(QByteArray, json);
+        Outcome<RomWriteDetail> outcome;
+        QFETCH(Ending, ending);
+        outcome.ending = ending;
+        QFETCH(RomWriteResult, result);
+        outcome.detail.result = result;
+        QFETCH(RomWritePhase, phase);
+        outcome.detail.phase = phase;
+        outcome.detail.file_sum = 0xAB;
+        outcome.detail.device_sum = result == RomWriteResult::SumsMatch ? 0xAB : 0x1C2D;
+        const QJsonObject sums =
+            cli::RomSumsJson(cli::RomSumsOf(QStringLiteral("rom.bin"), 16, outcome));
+        QJsonObject expected = QJsonDocument::fromJson(json).object();
+        expected.insert(QStringLiteral("file"), QStringLiteral("rom.bin"));
+        expected.insert(QStringLiteral("length"), 16);
+        QCOMPARE(sums.keys(), expected.keys());
+        QVERIFY2(testing::Holds(sums, expected), QJsonDocument(sums).toJson().constData());
+    }
+
+    // The write's object: its sums, and the length summed.
+    void jsonSaysTheSums() {
+        QTemporaryDir dir;
+        const QString path = MakeFile(dir, QStringLiteral("rom.bin"), Pattern(60));
+        const CtlRun run = RunCtl({"--simulate", "--json", "rom", "write", path});
+        QCOMPARE(run.exit_code, 0);
+        const QJsonObject object = run.object();
+        QVERIFY2(testing::Holds(
+                     object,
+                     QJsonObject{
+                         {"file", path}, {"length", 60}, {"verdict", "match"}, {"reason", "done"}}),
+                 run.out.constData());
+        QCOMPARE(object.value("file_sum"), object.value("device_sum"));
     }
 
     void verdicts_data() {

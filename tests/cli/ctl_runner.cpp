@@ -3,6 +3,8 @@
 #include <signal.h>
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 namespace talvo::testing {
 
@@ -21,12 +23,39 @@ std::vector<QByteArray> CtlRun::sent() const {
 
 bool CtlRun::said(const QString& text) const { return err.contains(text.toUtf8()); }
 
-CtlRun RunCtl(const QStringList& arguments, int limit_ms, const QString& runtime_folder) {
-    RunningCtl running(arguments, runtime_folder);
+QJsonObject CtlRun::object() const {
+    if (!out.endsWith('\n') || out.count('\n') != 1) return {};
+    return QJsonDocument::fromJson(out).object();
+}
+
+bool Holds(const QJsonValue& actual, const QJsonValue& expected) {
+    if (expected.isObject()) {
+        const QJsonObject wanted = expected.toObject();
+        for (auto key = wanted.begin(); key != wanted.end(); ++key)
+            if (!Holds(actual.toObject().value(key.key()), *key)) return false;
+        return actual.isObject();
+    }
+    if (expected.isArray()) {
+        const QJsonArray wanted = expected.toArray();
+        const QJsonArray got = actual.toArray();
+        if (!actual.isArray() || got.size() != wanted.size()) return false;
+        for (qsizetype i = 0; i < wanted.size(); ++i)
+            if (!Holds(got[i], wanted[i])) return false;
+        return true;
+    }
+    if (expected.isNull()) return actual.isNull() || actual.isUndefined();
+    return actual == expected;
+}
+
+CtlRun RunCtl(const QStringList& arguments, int limit_ms, const QString& runtime_folder,
+              const QString& output_file) {
+    RunningCtl running(arguments, runtime_folder, output_file);
     return running.finish(limit_ms);
 }
 
-RunningCtl::RunningCtl(const QStringList& arguments, const QString& runtime_folder) {
+RunningCtl::RunningCtl(const QStringList& arguments, const QString& runtime_folder,
+                       const QString& output_file) {
+    if (!output_file.isEmpty()) process_.setStandardOutputFile(output_file);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
                        runtime_folder.isEmpty() ? own_runtime_folder_.path() : runtime_folder);

@@ -5,6 +5,7 @@
 // runs beside it; runs that must meet share one by naming it.
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -22,17 +23,26 @@ struct CtlRun {
     std::vector<QByteArray> sent() const;
     // Whether standard error holds `text` (UTF-8).
     bool said(const QString& text) const;
+    // The one JSON object of --json: standard output holds it on one line
+    // and nothing else; an empty object otherwise.
+    QJsonObject object() const;
 };
 
+// Whether `actual` holds everything `expected` does: each key of an object
+// (a null one: absent or null), each element of an array of the same size.
+bool Holds(const QJsonValue& actual, const QJsonValue& expected);
+
 // Runs talvo4ctl with `arguments`; kills it after `limit_ms`. An empty
-// `runtime_folder` is a new one for this run.
+// `runtime_folder` is a new one for this run; a named `output_file` is its
+// standard output instead of a pipe (a terminal, /dev/full).
 CtlRun RunCtl(const QStringList& arguments, int limit_ms = 60000,
-              const QString& runtime_folder = {});
+              const QString& runtime_folder = {}, const QString& output_file = {});
 
 // Starts talvo4ctl and leaves it running, for tests that interrupt it.
 class RunningCtl {
   public:
-    explicit RunningCtl(const QStringList& arguments, const QString& runtime_folder = {});
+    explicit RunningCtl(const QStringList& arguments, const QString& runtime_folder = {},
+                        const QString& output_file = {});
     ~RunningCtl();
     qint64 pid() const { return process_.processId(); }
     // Ends it at once, as SIGKILL does: it has no say.

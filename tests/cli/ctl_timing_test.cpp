@@ -1,6 +1,7 @@
 // talvo4ctl timing end to end on the simulated TALVO-4: each action enters
 // and leaves timing mode, and writes exactly the groups it should.
 
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -106,6 +107,37 @@ class CtlTimingTest : public QObject {
         QCOMPARE(uint8_t(groups[1][3]), uint8_t(kBase + 48));
         QCOMPARE(uint8_t(groups[1][5]), 0x10);
         QCOMPARE(OfCommand(sent, 0x12).size(), size_t(2));
+    }
+
+    // --json: the parameters shown, saved or set, by the names set takes;
+    // show adds the block as timing show prints it.
+    void jsonResults_data() {
+        QTest::addColumn<QStringList>("words");  // FILE: a file in a folder of its own
+        QTest::addColumn<QByteArray>("facts");
+        const auto plausible = talvo::sim::TimingModel::PlausibleBlock();
+        const QByteArray block =
+            QByteArray(reinterpret_cast<const char*>(plausible.data()), qsizetype(plausible.size()))
+                .toHex();
+        QTest::newRow("show") << QStringList{"show"}
+                              << "{\"parameters\":{\"h2pos\":148,\"vsw\":5},\"block\":\"" + block +
+                                     "\",\"file\":null}";
+        QTest::newRow("save") << QStringList{"save", "FILE"}
+                              << QByteArray(R"({"parameters":{"h2pos":148},"block":null})");
+        QTest::newRow("set") << QStringList{"set", "h2pos=301", "vsw=5"}
+                             << QByteArray(R"({"parameters":{"h2pos":301,"vsw":5,"hst":null},)"
+                                           R"("unchanged":["vsw"]})");
+    }
+    void jsonResults() {
+        QFETCH(QStringList, words);
+        QFETCH(QByteArray, facts);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("timing.bin"));
+        words.replaceInStrings(QStringLiteral("FILE"), path);
+        const CtlRun run = RunCtl(QStringList{"--simulate", "--json", "timing"} + words);
+        QCOMPARE(run.exit_code, 0);
+        QJsonObject expected = QJsonDocument::fromJson(facts).object();
+        if (words.size() == 2) expected.insert(QStringLiteral("file"), path);
+        QVERIFY2(talvo::testing::Holds(run.object(), expected), run.out.constData());
     }
 
     // A base whose block addresses would not fit in a byte: timing mode is
