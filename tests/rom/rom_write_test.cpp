@@ -310,8 +310,7 @@ class RomWriteTest : public QObject {
         if (rom == QLatin1String("never ready")) rig.talvo.rom.setPollsBeforeReady(std::nullopt);
         std::optional<DeviceLink::Exclusive> other;
         if (rom == QLatin1String("busy")) other.emplace(rig.link);
-        const auto written = rig.talvo.reports().size();
-        const sim::RomModel before = rig.talvo.rom;
+        const std::vector<uint8_t> before = rig.talvo.rom.contents();
         rig.log.clear();
         LogTurns(rig, pacer);
         const auto start = rig.talvo.clock.now();
@@ -324,10 +323,7 @@ class RomWriteTest : public QObject {
             VerifyRom(rig.link, kAt, path, {pacer, stop, OnDeviceLost::End}, observer);
 
         QTEST(outcome.ending, "ending");
-        QCOMPARE(rig.talvo.rom.contents(), before.contents());
-        QCOMPARE(rig.talvo.rom.blockErases() + rig.talvo.rom.sectorErases() +
-                     rig.talvo.rom.writeStarts(),
-                 before.blockErases() + before.sectorErases() + before.writeStarts());
+        QCOMPARE(rig.talvo.rom.contents(), before);
         const RomWriteDetail& detail = outcome.detail;
         QCOMPARE(detail.bytes_sent, 0);
         if (!outcome.done()) {
@@ -345,14 +341,10 @@ class RomWriteTest : public QObject {
             return;
         }
         QCOMPARE(detail.phase, RomWritePhase::Done);
-        QCOMPARE(detail.device_sum,
-                 Sum(QByteArray(reinterpret_cast<const char*>(rig.talvo.rom.range(kAt, 13).data()),
-                                13)));
         const QString verdict = rom_texts::VerdictText(detail.device_sum, detail.file_sum);
         QCOMPARE(rig.log.join(QLatin1Char('|')), QStringLiteral("=check sum start|p|") + sent +
                                                      QStringLiteral("|=") + verdict +
                                                      QStringLiteral("|p"));
-        QCOMPARE(int(rig.talvo.reports().size() - written), 4);
     }
 
     // The verify polls for 15 s after the checksum request, on the pacer's
