@@ -94,8 +94,8 @@ def ZshOffers(path):
                                  ("rom", "rom"))}
     offers["--simulate-fault"] = set(arrays["faults"])
     offers["timing set"] = set(arrays["parameters"])
-    offers["options"] = {re.match(r"(?:\([^)]*\))?\*?(-[\w-]+)", spec)[1]
-                         for spec in arrays["options"]}
+    offers["options"] = {re.match(r"(?:\([^)]*\))?\*?(-[\w-]+)", entry)[1]
+                         for entry in arrays["options"]}
     offers["--format"] = set(re.search(r"'--format=\[.*:\((.*)\)'", text)[1].split())
     return offers
 
