@@ -38,22 +38,31 @@ double ThreadCpuMicros() {
     return double(now.tv_sec) * 1e6 + double(now.tv_nsec) / 1e3;
 }
 
+// talvo4ctl in process, on a simulated device of its own, talking into `log`.
+struct SimulatedTool {
+    explicit SimulatedTool(FILE* log) : console(log, log, false), session(platform, {}, console) {}
+    bool run(const talvo::cli::Prepared& prepared) {
+        return prepared.command && prepared.command->run(session, context) == 0;
+    }
+
+    talvo::sim::TalvoModel talvo;
+    talvo::sim::SimPlatform platform{talvo};
+    talvo::cli::Console console;
+    talvo::cli::Session session;
+    talvo::cli::Interrupts interrupts;
+    talvo::cli::Context context{console, interrupts};
+};
+
 // Runs a prepared command on a fresh simulated device; `measure` picks the
 // reports of interest from what the device received.
 template <typename Measure>
-Figures RunOnce(talvo::cli::Prepared prepared, FILE* log, Measure measure) {
+Figures RunOnce(const talvo::cli::Prepared& prepared, FILE* log, Measure measure) {
     Figures figures;
-    if (!prepared.command) return figures;
-    talvo::sim::TalvoModel talvo;
-    talvo::sim::SimPlatform platform(talvo);
-    talvo::cli::Console console(log, log, false);
-    talvo::cli::Session session(platform, {}, console);
-    talvo::cli::Interrupts interrupts;
-    talvo::cli::Context context{console, interrupts};
+    SimulatedTool tool(log);
     const double cpu_start = ThreadCpuMicros();
-    if (!session.connect() || prepared.command->run(session, context) != 0) return figures;
+    if (!tool.session.connect() || !tool.run(prepared)) return figures;
     const double cpu = ThreadCpuMicros() - cpu_start;
-    figures = measure(talvo);
+    figures = measure(tool.talvo);
     if (figures.reports > 0) figures.cpu_per_report_us = cpu / figures.reports;
     return figures;
 }
@@ -119,18 +128,13 @@ struct WriteAndVerify {
 
 WriteAndVerify TimeWriteThenVerify(const QString& path, FILE* log) {
     using Clock = std::chrono::steady_clock;
-    talvo::sim::TalvoModel talvo;
-    talvo::sim::SimPlatform platform(talvo);
-    talvo::cli::Console console(log, log, false);
-    talvo::cli::Session session(platform, {}, console);
-    talvo::cli::Interrupts interrupts;
-    talvo::cli::Context context{console, interrupts};
+    SimulatedTool tool(log);
     WriteAndVerify times;
-    if (!session.connect()) return times;
+    if (!tool.session.connect()) return times;
     const auto timed = [&](const char* command, double& seconds) {
-        auto prepared = talvo::cli::PrepareRom({QString::fromLatin1(command), path});
+        const auto prepared = talvo::cli::PrepareRom({QString::fromLatin1(command), path});
         const Clock::time_point start = Clock::now();
-        const bool ok = prepared.command && prepared.command->run(session, context) == 0;
+        const bool ok = tool.run(prepared);
         seconds = std::chrono::duration<double>(Clock::now() - start).count();
         return ok;
     };

@@ -57,10 +57,11 @@ Q_DECLARE_METATYPE(RomWritePhase)
 class CtlRomTest : public QObject {
     Q_OBJECT
   private slots:
-    // Each way a write of a 16-byte transfer ends: the exit status, the
-    // verdict on standard output where there is one, and what standard
-    // error says of how far it got.
+    // Each way a write of a 16-byte transfer, or a check without a write,
+    // ends: the exit status, the verdict on standard output where there is
+    // one, and what standard error says of how far it got.
     void report_data() {
+        QTest::addColumn<bool>("check");
         QTest::addColumn<Ending>("ending");
         QTest::addColumn<RomWriteResult>("result");
         QTest::addColumn<RomWritePhase>("phase");
@@ -72,7 +73,12 @@ class CtlRomTest : public QObject {
         using P = RomWritePhase;
         const auto row = [](const char* name, Ending ending, R result, P phase, int bytes_sent,
                             int exit_code, const char* out, QString said) {
-            QTest::newRow(name) << ending << result << phase << bytes_sent << exit_code
+            QTest::newRow(name) << false << ending << result << phase << bytes_sent << exit_code
+                                << QString::fromUtf8(out) << said;
+        };
+        const auto check = [](const char* name, Ending ending, R result, int exit_code,
+                              const char* out, QString said) {
+            QTest::newRow(name) << true << ending << result << P::Done << 0 << exit_code
                                 << QString::fromUtf8(out) << said;
         };
         const Ending done = Ending::Done;
@@ -96,6 +102,16 @@ class CtlRomTest : public QObject {
             "erased");
         row("device silent at the verify", Ending::DeviceSilent, R::SumsMatch, P::Verify, 16, 4, "",
             "fell silent");
+        check("check: sums match", done, R::SumsMatch, 0,
+              "the ROM's sum 0x1234 matches the file's sum", "");
+        check("check: sums differ", done, R::SumsDiffer, 1,
+              "the ROM's sum 0x1234 differs from the file's sum 0x0042", "");
+        check("check: no checksum answer", done, R::NoChecksumAnswer, 4, "",
+              "never reported its checksum ready within 15 s");
+        check("check: Ctrl+C", Ending::Stopped, R::UnreadableFile, 130, "",
+              "stopped by Ctrl+C; nothing was written");
+        check("check: device silent", Ending::DeviceSilent, R::UnreadableFile, 4, "",
+              "fell silent");
     }
     void report() {
         QFETCH(QString, out);
@@ -118,57 +134,15 @@ class CtlRomTest : public QObject {
         FILE* err_file = std::tmpfile();
         cli::Console console(out_file, err_file, false);
 
-        const int exit_code = cli::ReportRomWrite(outcome, QStringLiteral("verdict"),
-                                                  QStringLiteral("rom.bin"), link, console);
+        QFETCH(bool, check);
+        const QString path = QStringLiteral("rom.bin");
+        const int exit_code =
+            check ? cli::ReportRomVerify(outcome, path, link, console)
+                  : cli::ReportRomWrite(outcome, QStringLiteral("verdict"), path, link, console);
         const QByteArray printed = ReadBack(out_file);
         const QByteArray error = ReadBack(err_file);
         QTEST(exit_code, "exit_code");
         QCOMPARE(QString::fromUtf8(printed).trimmed(), out);
-        QVERIFY2(error.contains(said.toUtf8()), error.constData());
-    }
-
-    // Each way a check without a write ends: the exit status and what is said
-    // where (results on standard output, trouble on standard error).
-    void verifyReport_data() {
-        QTest::addColumn<Ending>("ending");
-        QTest::addColumn<RomWriteResult>("result");
-        QTest::addColumn<int>("exit_code");
-        QTest::addColumn<QString>("out");
-        QTest::addColumn<QString>("said");
-        using R = RomWriteResult;
-        QTest::newRow("sums match")
-            << Ending::Done << R::SumsMatch << 0 << "the ROM's sum 0x1234 matches the file's sum"
-            << "";
-        QTest::newRow("sums differ") << Ending::Done << R::SumsDiffer << 1
-                                     << "the ROM's sum 0x1234 differs from the file's sum 0x0042"
-                                     << "";
-        QTest::newRow("no checksum answer")
-            << Ending::Done << R::NoChecksumAnswer << 4 << ""
-            << QStringLiteral("never reported its checksum ready within 15 s");
-        QTest::newRow("Ctrl+C") << Ending::Stopped << R::UnreadableFile << 130 << ""
-                                << "stopped by Ctrl+C; nothing was written";
-        QTest::newRow("device silent") << Ending::DeviceSilent << R::UnreadableFile << 4 << ""
-                                       << "fell silent";
-    }
-    void verifyReport() {
-        QFETCH(QString, out);
-        QFETCH(QString, said);
-        Outcome<RomWriteDetail> outcome;
-        QFETCH(Ending, ending);
-        outcome.ending = ending;
-        QFETCH(RomWriteResult, result);
-        outcome.detail.result = result;
-        outcome.detail.device_sum = 0x1234;
-        outcome.detail.file_sum = result == RomWriteResult::SumsMatch ? 0x1234 : 0x42;
-        sim::SimPlatform nothing;
-        DeviceLink link(nothing);
-        FILE* out_file = std::tmpfile();
-        FILE* err_file = std::tmpfile();
-        cli::Console console(out_file, err_file, false);
-
-        QTEST(cli::ReportRomVerify(outcome, QStringLiteral("rom.bin"), link, console), "exit_code");
-        QCOMPARE(QString::fromUtf8(ReadBack(out_file)).trimmed(), out);
-        const QByteArray error = ReadBack(err_file);
         QVERIFY2(error.contains(said.toUtf8()), error.constData());
     }
 
