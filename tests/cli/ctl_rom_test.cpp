@@ -54,6 +54,18 @@ Q_DECLARE_METATYPE(Ending)
 Q_DECLARE_METATYPE(RomWriteResult)
 Q_DECLARE_METATYPE(RomWritePhase)
 
+// The outcome the current data row names: its ending, result and phase.
+Outcome<RomWriteDetail> RowOutcome() {
+    Outcome<RomWriteDetail> outcome;
+    QFETCH(Ending, ending);
+    outcome.ending = ending;
+    QFETCH(RomWriteResult, result);
+    outcome.detail.result = result;
+    QFETCH(RomWritePhase, phase);
+    outcome.detail.phase = phase;
+    return outcome;
+}
+
 class CtlRomTest : public QObject {
     Q_OBJECT
   private slots:
@@ -116,13 +128,9 @@ class CtlRomTest : public QObject {
     void report() {
         QFETCH(QString, out);
         QFETCH(QString, said);
-        Outcome<RomWriteDetail> outcome;
-        QFETCH(Ending, ending);
-        outcome.ending = ending;
-        QFETCH(RomWriteResult, result);
-        outcome.detail.result = result;
-        QFETCH(RomWritePhase, phase);
-        outcome.detail.phase = phase;
+        Outcome<RomWriteDetail> outcome = RowOutcome();
+        const RomWriteResult result = outcome.detail.result;
+        const RomWritePhase phase = outcome.detail.phase;
         QFETCH(int, bytes_sent);
         outcome.detail.bytes_sent = bytes_sent;
         outcome.detail.transfer_length = phase == RomWritePhase::FileCheck ? 0 : 16;
@@ -199,15 +207,10 @@ class CtlRomTest : public QObject {
     }
     void sumsJson() {
         QFETCH(QByteArray, json);
-        Outcome<RomWriteDetail> outcome;
-        QFETCH(Ending, ending);
-        outcome.ending = ending;
-        QFETCH(RomWriteResult, result);
-        outcome.detail.result = result;
-        QFETCH(RomWritePhase, phase);
-        outcome.detail.phase = phase;
+        Outcome<RomWriteDetail> outcome = RowOutcome();
+        const bool match = outcome.detail.result == RomWriteResult::SumsMatch;
         outcome.detail.file_sum = 0xAB;
-        outcome.detail.device_sum = result == RomWriteResult::SumsMatch ? 0xAB : 0x1C2D;
+        outcome.detail.device_sum = match ? 0xAB : 0x1C2D;
         const QJsonObject sums =
             cli::RomSumsJson(cli::RomSumsOf(QStringLiteral("rom.bin"), 16, outcome));
         QJsonObject expected = QJsonDocument::fromJson(json).object();
