@@ -178,6 +178,18 @@ void MainWindow::Command10_Click() {
 void MainWindow::download() { RunDownload(program_, *Text1, this); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (DownloadRunning()) {
+        // Cut short, the write leaves the ROM area erased and unwritten. The
+        // window closes once it has ended; Text1 shows its progress till then.
+        event->ignore();
+        if (!close_after_download_) {
+            close_after_download_ = true;
+            AfterDownload([self = QPointer<MainWindow>(this)] {
+                if (self) self->close();
+            });
+        }
+        return;
+    }
     Form_Unload();
     event->accept();
 }

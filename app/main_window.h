@@ -64,6 +64,8 @@ class MainWindow : public QWidget {
     WindowSlot remote_window_;
     WindowSlot capture_window_;
     WindowSlot timing_window_;
+    // Closing was asked for while a ROM write ran.
+    bool close_after_download_ = false;
 };
 
 }  // namespace talvo

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace talvo {
@@ -19,12 +20,24 @@ QString QtFileDialogs::getOpenFileName(QWidget* parent, const FileDialogRequest&
 }
 
 QString QtFileDialogs::getSaveFileName(QWidget* parent, const FileDialogRequest& request) {
-    return QFileDialog::getSaveFileName(parent, request.title, InitialPath(request),
-                                        request.filter);
+    if (request.default_suffix.isEmpty())
+        return QFileDialog::getSaveFileName(parent, request.title, InitialPath(request),
+                                            request.filter);
+    // The static dialog takes no default suffix.
+    QFileDialog dialog(parent, request.title, InitialPath(request), request.filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(request.default_suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().constFirst();
 }
 
 QString DocumentsFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // A dialog given a folder that does not exist opens its parent with the
+    // folder's name as the file name, and Save would write that.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
+    return QDir::homePath();
 }
 
 }  // namespace talvo

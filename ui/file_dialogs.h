@@ -12,6 +12,9 @@ struct FileDialogRequest {
     QString folder;     // initial folder; empty for the toolkit's default
     QString file_name;  // initial file name text
     QString filter;     // file-type filter; empty for none
+    // Added by a save dialog to a name typed without one, before it asks
+    // whether to replace an existing file; empty for none.
+    QString default_suffix;
 };
 
 class FileDialogs {
@@ -28,7 +31,7 @@ class QtFileDialogs : public FileDialogs {
     QString getSaveFileName(QWidget* parent, const FileDialogRequest& request) override;
 };
 
-// The current user's documents folder.
+// The current user's documents folder; the home folder where there is none.
 QString DocumentsFolder();
 
 }  // namespace talvo

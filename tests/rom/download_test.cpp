@@ -204,27 +204,37 @@ class DownloadTest : public QObject {
         QCOMPARE(rig.talvo.reports().back().command()[0], uint8_t(0x13));
     }
 
-    void closingTheMainWindowStops_data() {
+    // Cut short, the write would leave the ROM area erased and unwritten:
+    // the main window closes once it has ended, and Text1 goes on showing it.
+    void closingTheMainWindowWaitsForTheWrite_data() {
         QTest::addColumn<int>("close_at_report");
-        QTest::addColumn<QString>("last_text");
-        QTest::newRow("during the erase") << 1 << QStringLiteral("ＴＡＬＶＯ－４  Ｃｏｎｎｅｃｔ");
-        QTest::newRow("during the transfer") << 1 + 2 + 1 + 50 << "190byte";
-        QTest::newRow("while polling") << 1 + 2 + 1 + 5000 + 1 + 1 << "check sum start";
+        QTest::newRow("during the erase") << 1;
+        QTest::newRow("during the transfer") << 1 + 2 + 1 + 50;
+        QTest::newRow("while polling") << 1 + 2 + 1 + 5000 + 1 + 1;
     }
-    void closingTheMainWindowStops() {
+    void closingTheMainWindowWaitsForTheWrite() {
         QFETCH(int, close_at_report);
         QTemporaryDir dir;
         WindowRig rig;
+        rig.main.show();
         int reports = 0;
+        bool shown_at_last_report = false;
         rig.talvo.on_report = [&](const sim::RecordedReport&) {
+            shown_at_last_report = rig.main.isVisible() && !ProgramEnding();
             if (++reports == close_at_report)
                 QTimer::singleShot(0, &rig.main, [&] { rig.main.close(); });
         };
-        rig.dialogs.answers.push_back(ImageFile(dir, Pattern(40000)));
+        TextLog log(rig.main.Text1);
+        const QByteArray file = Pattern(40000);
+        rig.dialogs.answers.push_back(ImageFile(dir, file));
         rig.click(kMostReports);
+        QVERIFY(shown_at_last_report);
+        QCOMPARE(rig.talvo.rom.checksumRequests(), 1);
+        QCOMPARE(Bytes(rig.talvo.rom.range(kRomAddress, 40000)), Bytes(file));
+        QCOMPARE(log.texts.last(), rom_texts::VerdictText(Sum(file), Sum(file)));
+        QVERIFY(log.texts.contains(QStringLiteral("Download End")));
         QVERIFY(ProgramEnding());
-        QTEST(rig.main.Text1->text(), "last_text");
-        QCOMPARE(rig.talvo.rom.checksumRequests(), close_at_report > 5004 ? 1 : 0);
+        QVERIFY(!rig.main.isVisible());
     }
 };
 
