@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -23,6 +24,7 @@
 #include "capture/picture_box.h"
 #include "capture/slot_codes.h"
 #include "capture/slot_operations.h"
+#include "rom/download.h"
 #include "ui/program.h"
 #include "ui/ui_support.h"
 #include "ui/window_pacer.h"
@@ -234,13 +236,28 @@ QPushButton* Form5::showButton(int slot) const {
 void Form5::Form_Load() {
     // Nothing can be saved before a capture has ended in this window.
     Command4->setEnabled(false);
+    if (program_.link.heldExclusively()) {
+        // A ROM write holds the device and would refuse the check: it runs
+        // once the write has let go, and the device's buttons wait for it.
+        for (QAbstractButton* button :
+             std::initializer_list<QAbstractButton*>{Command1, Command2, Command3})
+            button->setEnabled(false);
+        AfterDownload([self = QPointer<Form5>(this)] {
+            if (self) self->checkReadiness();
+        });
+        return;
+    }
+    checkReadiness();
+}
+
+void Form5::checkReadiness() {
     CaptureObserver observer;
     observer.status = [this](const QString& text) { Text1->setPlainText(text); };
     const CaptureOutcome ready = CheckCaptureReady(program_.link, observer);
-    if (ready.done() && ready.detail.check == CaptureCheck::Passed) return;
+    const bool passed = ready.done() && ready.detail.check == CaptureCheck::Passed;
     for (QAbstractButton* button :
-         std::initializer_list<QAbstractButton*>{Command1, Command2, Command3, Command4})
-        button->setEnabled(false);
+         std::initializer_list<QAbstractButton*>{Command1, Command2, Command3})
+        button->setEnabled(passed);
 }
 
 void Form5::Timer1_Timer() { program_.capture_ticks.advance(); }
@@ -308,7 +325,7 @@ void Form5::Command3_Click() { program_.capture.stop_requested = 1; }
 void Form5::Command5_Click() { close(); }
 
 void Form5::closeEvent(QCloseEvent* event) {
-    if (capturing_ || recording_ > 0) {
+    if (capturing_ || recording_) {
         // A capture still runs on this window: it ends at the next line with
         // its end step. A recording still owes the device its remaining codes
         // and waits: cut short, it leaves the device in the middle of one.
@@ -322,31 +339,53 @@ void Form5::closeEvent(QCloseEvent* event) {
 }
 
 void Form5::closeIfAsked() {
-    if (close_pending_ && !capturing_ && recording_ == 0) close();
+    if (close_pending_ && !capturing_ && !recording_) close();
 }
 
 void Form5::Command1_Click() {
     if (!Command1->isEnabled()) return;
+    // A click during a recording's waits records after it: the codes of two
+    // recordings interleaved would leave both slots half written.
+    ++recordings_asked_;
+    if (recording_) return;
+    recording_ = true;
+    const QPointer<Form5> self(this);
+    while (recordings_asked_ > 0 && !close_pending_) {
+        --recordings_asked_;
+        if (!recordIntoNextFreeSlot()) {
+            // The program ends; nothing more goes out.
+            if (self) recording_ = false;
+            return;
+        }
+    }
+    recording_ = false;
+    // A close cuts off the recordings that had not started yet.
+    recordings_asked_ = 0;
+    closeIfAsked();
+    if (save_pending_ && !close_pending_) {
+        save_pending_ = false;
+        QMetaObject::invokeMethod(this, &Form5::Command4_Click, Qt::QueuedConnection);
+    }
+}
+
+bool Form5::recordIntoNextFreeSlot() {
     const int slot = FirstFreeSlot(
         {Check1->isChecked(), Check2->isChecked(), Check3->isChecked(), Check4->isChecked()});
     if (slot != 0) {
         mark(slot)->setChecked(true);
         const QPointer<Form5> self(this);
         TickPacer pacer(program_.capture_ticks, [self] { return !self.isNull(); });
-        ++recording_;
         const Outcome<SlotCheck> recorded = RecordSlot(program_.link, slot, FrontEnd{pacer});
-        if (!self) return;
-        --recording_;
+        // Only the end of the program cuts a recording short.
+        if (!self || recorded.ending == Ending::FrontEndGone) return false;
         if (recorded.ending == Ending::DeviceBusy) {
             // Another sequence holds the device: nothing was recorded there.
             mark(slot)->setChecked(false);
-            return;
+            return true;
         }
-        // Only the end of the program cuts a recording short.
-        if (recorded.ending == Ending::FrontEndGone) return;
     }
     Command10->setEnabled(false);
-    closeIfAsked();
+    return true;
 }
 
 void Form5::showSlot(int slot) {
@@ -362,25 +401,49 @@ void Form5::Command10_Click() {
 
 void Form5::Command4_Click() {
     if (!Command4->isEnabled()) return;
+    // A modal dialog opened in a "REC" wait would hold the recording's
+    // remaining codes until it closed: the save opens once the recordings end.
+    if (recording_) {
+        save_pending_ = true;
+        return;
+    }
     const CaptureState& capture = program_.capture;
     if (capture.frame_buffer.empty()) {
         Text1->setPlainText(texts::kNothingToSave);
         return;
     }
-    FileDialogRequest request;
-    request.title = texts::kSaveTitle;
-    request.folder = DocumentsFolder();
-    request.filter = texts::kSaveFilter;
-    QPointer<Form5> self(this);
-    const QString chosen = CommonDialog1->getSaveFileName(this, request);
-    if (!self || ProgramEnding() || chosen.isEmpty()) return;
+    const QString path = askBitmapPath();
+    if (path.isEmpty()) return;
 
     CaptureState& state = program_.capture;
-    state.file_name = BitmapPathFor(chosen);
+    state.file_name = path;
     if (!WriteBitmap(state.file_name, state.frame_width, state.frame_height, state.frame_buffer)) {
         Text1->setPlainText(texts::kSaveFailed);
     } else if (Text1->toPlainText() == texts::kSaveFailed) {
         Text1->setPlainText(PictureInfoText(state.frame_width, state.frame_height));
+    }
+}
+
+QString Form5::askBitmapPath() {
+    FileDialogRequest request;
+    request.title = texts::kSaveTitle;
+    request.folder = DocumentsFolder();
+    request.filter = texts::kSaveFilter;
+    // A name typed without an extension gets ".bmp" before the dialog asks
+    // whether to replace an existing file, so it asks about the file written.
+    request.default_suffix = QStringLiteral("bmp");
+    const QPointer<Form5> self(this);
+    for (;;) {
+        const QString chosen = CommonDialog1->getSaveFileName(this, request);
+        if (!self || ProgramEnding() || chosen.isEmpty()) return QString();
+        const QString path = BitmapPathFor(chosen);
+        // The dialog asked about the name it returned; another extension
+        // gives way to ".bmp", and a file of that name is only replaced
+        // once the dialog has asked about it in turn.
+        if (path == chosen || !QFileInfo::exists(path)) return path;
+        const QFileInfo rewritten(path);
+        request.folder = rewritten.absolutePath();
+        request.file_name = rewritten.fileName();
     }
 }
 

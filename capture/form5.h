@@ -74,16 +74,25 @@ class Form5 : public QWidget {
     // Puts the picture of frame_buffer on the clipboard; nothing without one.
     void copyPicture();
     void Form_Load();
+    // Whether the device runs the configuration capturing needs.
+    void checkReadiness();
     void showSlot(int slot);
     // REC, capture, save and close: off while a capture runs.
     void enableCaptureButtons(bool enabled);
     void setUpPicture1();
     void closeIfAsked();
+    // One "REC": false when the window or the program went meanwhile.
+    bool recordIntoNextFreeSlot();
+    // The path the dialog confirmed, ".bmp" at its end; empty: nothing to write.
+    QString askBitmapPath();
 
     Program& program_;
     QAction* copy_action_ = nullptr;
     bool capturing_ = false;
-    int recording_ = 0;  // "REC" sequences under way; a second may start in the first's waits
+    bool recording_ = false;    // a "REC" sequence is under way
+    int recordings_asked_ = 0;  // "REC" clicks not carried out yet
+    // "BMP保存" clicked during a recording: the dialog opens after it.
+    bool save_pending_ = false;
     // A close asked for while a capture or a recording ran: the window closes
     // when the last of them has ended.
     bool close_pending_ = false;

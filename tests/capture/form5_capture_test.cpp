@@ -12,6 +12,7 @@
 #include "capture/picture_box.h"
 #include "capture/slot_codes.h"
 #include "tests/capture/capture_window.h"
+#include "tests/support/during_rom_write.h"
 #include "tests/support/test_main.h"
 #include "ui/ui_support.h"
 
@@ -52,6 +53,7 @@ class Form5CaptureTest : public QObject {
     void timer1CountsTheCaptureClock();
     void readinessCheck();
     void notReady();
+    void readinessCheckWaitsForARomWrite();
     void capture640x480();
     void buttonsDuringCapture();
     void stopAfterLine10();
@@ -166,6 +168,30 @@ void Form5CaptureTest::notReady() {
     f->Command8_Click();
     QCOMPARE(rig.talvo.commands().size(), size_t{1});
     QVERIFY(ShowsOnlyCp932(*f));
+}
+
+// Opened while a ROM write holds the device, the window runs its check once
+// the write has let go, instead of staying disabled until it is reopened.
+void Form5CaptureTest::readinessCheckWaitsForARomWrite() {
+    Rig rig;
+    QPointer<Form5> f;
+    QStringList enabled_during_write;
+    QVERIFY(WriteRomDuring(rig, [&] {
+        f = OpenCaptureWindow(rig);
+        if (f) enabled_during_write = EnabledButtons(*f);
+    }));
+    QVERIFY(f);
+    QCOMPARE(enabled_during_write,
+             QStringList({"Command5", "Command6", "Command7", "Command8", "Command9"}));
+    QCOMPARE(rig.talvo.rom.checksumRequests(), 1);
+    const auto sent = rig.talvo.commands();
+    QVERIFY(sent.size() > 3);
+    QCOMPARE(sent[sent.size() - 3], (CommandArray{0x17, 0x80}));
+    QCOMPARE(sent[sent.size() - 2], (CommandArray{0x13, 0x17}));
+    QCOMPARE(sent.back()[0], uint8_t(0x14));
+    QCOMPARE(StatusText(*f), texts::kReady);
+    QCOMPARE(EnabledButtons(*f), QStringList({"Command1", "Command2", "Command3", "Command5",
+                                              "Command6", "Command7", "Command8", "Command9"}));
 }
 
 void Form5CaptureTest::capture640x480() {

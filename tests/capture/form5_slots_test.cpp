@@ -73,13 +73,18 @@ class Form5SlotsTest : public QObject {
   private slots:
     void recordIntoFirstFreeSlot();
     void recordWithAllMarksTicked();
-    void secondRecDuringTheWaitsInterleaves();
+    void secondRecDuringTheWaitsRecordsAfterTheFirst();
+    void saveClickedDuringARecWaitOpensAfterIt();
+    void recRefusedWhileTheDeviceIsHeldLeavesTheMarkAlone();
     void captureDuringARecWaitHoldsTheWaitStill();
     void closingDuringRecFinishesTheSequenceFirst_data();
     void closingDuringRecFinishesTheSequenceFirst();
     void showSlotAndBackToLive_data();
     void showSlotAndBackToLive();
     void saveWritesTheBitmap();
+    void saveAsksAboutTheFileItWrites_data();
+    void saveAsksAboutTheFileItWrites();
+    void saveDialogOpensAtHomeWithoutDocuments();
     void cancelledSaveWritesNothing();
     void saveWithoutAnAcceptedPicture();
     void saveAfterARejectedSizeKeepsTheLastPicture();
@@ -128,7 +133,9 @@ void Form5SlotsTest::recordWithAllMarksTicked() {
     QVERIFY(!f->Command10->isEnabled());
 }
 
-void Form5SlotsTest::secondRecDuringTheWaitsInterleaves() {
+// A second click in the first recording's waits records into the next
+// free slot once the first is done: the codes never interleave.
+void Form5SlotsTest::secondRecDuringTheWaitsRecordsAfterTheFirst() {
     Rig rig;
     Form5* f = OpenCaptureWindow(rig);
     DriveTicksByDevice(rig.program.capture_ticks, rig.talvo);
@@ -137,16 +144,41 @@ void Form5SlotsTest::secondRecDuringTheWaitsInterleaves() {
         f, [f] { f->Command1_Click(); }, Qt::QueuedConnection);
     f->Command1_Click();
     const std::vector<int> all = SlotCodesSent(rig);
-    const std::vector<int> sent(all.begin() + ptrdiff_t(before), all.end());
-    QCOMPARE(sent.size(), size_t{6});
-    auto position = [&](int code) {
-        return std::find(sent.begin(), sent.end(), code) - sent.begin();
-    };
-    QVERIFY(position(0xA0) < position(0xC0) && position(0xC0) < position(0x80));
-    QVERIFY(position(0xA5) < position(0xC5) && position(0xC5) < position(0x85));
-    QVERIFY(position(0xA5) < position(0x80));  // the second one started during the first's wait
+    QCOMPARE(std::vector<int>(all.begin() + ptrdiff_t(before), all.end()),
+             (std::vector<int>{0xA0, 0xC0, 0x80, 0xA5, 0xC5, 0x85}));
     QVERIFY(f->Check1->isChecked() && f->Check2->isChecked());
     QVERIFY(!f->Check3->isChecked());
+}
+
+// The save's modal dialog would hold the recording's codes until it closed.
+void Form5SlotsTest::saveClickedDuringARecWaitOpensAfterIt() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    DriveTicksByDevice(rig.program.capture_ticks, rig.talvo);
+    const size_t before = rig.talvo.capture.slotCodes().size();
+    QMetaObject::invokeMethod(
+        f, [f] { f->Command4_Click(); }, Qt::QueuedConnection);
+    f->Command1_Click();
+    QCOMPARE(rig.talvo.capture.slotCodes().size(), before + 3);
+    QVERIFY2(rig.dialogs.save_requests.empty(), "the dialog opened during the recording");
+    QTRY_COMPARE(rig.dialogs.save_requests.size(), size_t{1});
+}
+
+// A ROM write holds the device: the recording is refused, and its mark
+// must not claim a slot that was never recorded.
+void Form5SlotsTest::recRefusedWhileTheDeviceIsHeldLeavesTheMarkAlone() {
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command6_Click();
+    rig.talvo.clearRecord();
+    {
+        DeviceLink::Exclusive rom_write(rig.link);
+        f->Command1_Click();
+    }
+    QVERIFY(rig.talvo.commands().empty());
+    for (int s = 1; s <= 4; ++s) QVERIFY(!f->mark(s)->isChecked());
+    QVERIFY(f->Command10->isEnabled());
 }
 
 void Form5SlotsTest::captureDuringARecWaitHoldsTheWaitStill() {
@@ -260,6 +292,8 @@ void Form5SlotsTest::saveWritesTheBitmap() {
     QCOMPARE(request.title, QStringLiteral("ファイルを保存"));
     QCOMPARE(request.folder, DocumentsFolder());
     QCOMPARE(request.filter, QStringLiteral("24ﾋﾞｯﾄ ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)"));
+    QCOMPARE(request.default_suffix, QStringLiteral("bmp"));
+    QVERIFY(request.file_name.isEmpty());
     QVERIFY(EncodesInCp932(request.title) && EncodesInCp932(request.filter));
 
     const QString path = dir.filePath(QStringLiteral("shot.001.bmp"));
@@ -270,6 +304,58 @@ void Form5SlotsTest::saveWritesTheBitmap() {
     QVERIFY(ShowsSimulatedPicture(path, rig, 480));
     QCOMPARE(StatusText(*f), status);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// The dialog asked before replacing the name it returned; a bitmap of
+// another name that exists is replaced only once the dialog asked about it.
+void Form5SlotsTest::saveAsksAboutTheFileItWrites_data() {
+    QTest::addColumn<bool>("bitmap_exists");
+    QTest::addColumn<QString>("second_answer");  // empty: the second dialog is cancelled
+    QTest::addColumn<bool>("written");
+    QTest::newRow("no bitmap of that name") << false << "" << true;
+    QTest::newRow("bitmap kept") << true << "" << false;
+    QTest::newRow("bitmap replaced") << true << "shot.bmp" << true;
+}
+
+void Form5SlotsTest::saveAsksAboutTheFileItWrites() {
+    QFETCH(bool, bitmap_exists);
+    QFETCH(QString, second_answer);
+    QFETCH(bool, written);
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    QTemporaryDir dir;
+    const QString bitmap = dir.filePath(QStringLiteral("shot.bmp"));
+    if (bitmap_exists) QVERIFY(WriteFile(bitmap, "an earlier picture"));
+    rig.dialogs.answers.push_back(dir.filePath(QStringLiteral("shot.png")));
+    if (!second_answer.isEmpty()) rig.dialogs.answers.push_back(dir.filePath(second_answer));
+    f->Command4_Click();
+
+    QCOMPARE(rig.dialogs.save_requests.size(), size_t(bitmap_exists ? 2 : 1));
+    if (bitmap_exists) {
+        const FileDialogRequest& again = rig.dialogs.save_requests[1];
+        QCOMPARE(QDir(again.folder), QDir(dir.path()));
+        QCOMPARE(again.file_name, QStringLiteral("shot.bmp"));
+    }
+    QCOMPARE(ReadFile(bitmap).size(), written ? 921654 : 18);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("shot.png"))));
+}
+
+// Without a documents folder the dialog opens in the home folder, with no
+// name that Save would take as the file's.
+void Form5SlotsTest::saveDialogOpensAtHomeWithoutDocuments() {
+    if (qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) QSKIP("the folders are configured");
+    QTemporaryDir home;
+    const QByteArray home_before = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    Rig rig;
+    Form5* f = OpenCaptureWindow(rig);
+    f->Command2_Click();
+    f->Command4_Click();
+    qputenv("HOME", home_before);
+    QCOMPARE(rig.dialogs.save_requests.size(), size_t{1});
+    QCOMPARE(QDir(rig.dialogs.save_requests[0].folder), QDir(home.path()));
+    QVERIFY(rig.dialogs.save_requests[0].file_name.isEmpty());
 }
 
 void Form5SlotsTest::cancelledSaveWritesNothing() {

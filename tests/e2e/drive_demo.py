@@ -295,17 +295,9 @@ def capture_checks(demo, app, main):
     check("640" in shown and "480" in shown, "the status shows the size: " + shown)
 
     # The save dialog is modal; pressing the button must not hold the caller.
-    check_known("save-press-returns", press(save),
+    pressed, _ = save_dialog_with(app, save, "shot")
+    check_known("save-press-returns", pressed,
                 "pressing BMP保存 returns while its dialog is open")
-    dialog = wait_for(lambda: next(w for w in app if w is not None and w.name == "ファイルを保存"
-                                   and has(w, pyatspi.STATE_SHOWING)), "the save dialog")
-    name = wait_for(lambda: pyatspi.findDescendant(
-        dialog, lambda o: o is not None and o.getRoleName() == "text" and
-        has(o, pyatspi.STATE_EDITABLE) and has(o, pyatspi.STATE_SHOWING)), "the file name box")
-    name.queryEditableText().setTextContents("shot")
-    name.queryComponent().grabFocus()
-    wait_for(lambda: has(name, pyatspi.STATE_FOCUSED), "the focus in the file name box")
-    key("Return")
     path = os.path.join(os.environ["HOME"], "Documents", "shot.bmp")
     wait_for(lambda: os.path.exists(path) and os.path.getsize(path) == 54 + 640 * 480 * 3,
              "the saved picture " + path)
@@ -314,11 +306,49 @@ def capture_checks(demo, app, main):
     check(header[:2] == b"BM" and header[18:26] == bytes.fromhex("80020000 20FEFFFF"),
           "the saved file is a top-down 640 x 480 bitmap")
     clipboard_checks(capture, status, read_bitmap(path))
+    overwrite_checks(app, save, path)
 
     press(control(capture, "push button", "終了"))
     wait_for(lambda: not any(w is not None and w.name == CAPTURE_TITLE for w in app),
              "the capture window to close")
     check(True, "終了 closes the capture window")
+
+
+def save_dialog_with(app, save, typed):
+    """Opens the save dialog through BMP保存, types a name and presses Return;
+    whether the press returned, and the dialog."""
+    pressed = press(save)
+    dialog = wait_for(lambda: next(w for w in app if w is not None and w.name == "ファイルを保存"
+                                   and has(w, pyatspi.STATE_SHOWING)), "the save dialog")
+    name = wait_for(lambda: pyatspi.findDescendant(
+        dialog, lambda o: o is not None and o.getRoleName() == "text" and
+        has(o, pyatspi.STATE_EDITABLE) and has(o, pyatspi.STATE_SHOWING)), "the file name box")
+    name.queryEditableText().setTextContents(typed)
+    name.queryComponent().grabFocus()
+    wait_for(lambda: has(name, pyatspi.STATE_FOCUSED), "the focus in the file name box")
+    key("Return")
+    return pressed, dialog
+
+
+def overwrite_checks(app, save, path):
+    """The name the dialog asks about is the file written: typed without its
+    extension, the name of an existing bitmap is asked about before the
+    bitmap is replaced, and "No" keeps it."""
+    before = os.stat(path).st_mtime_ns
+    _, dialog = save_dialog_with(app, save, "shot")
+    question = wait_for(lambda: next(w for w in app if w is not None and
+                                     w.getRoleName() == "alert" and
+                                     has(w, pyatspi.STATE_SHOWING)), "the question to replace")
+    asked = " ".join(o.name for o in pyatspi.findAllDescendants(
+        question, lambda o: o is not None and o.getRoleName() == "label"))
+    check("shot.bmp" in asked, "the dialog asks before replacing shot.bmp (%r)" % asked)
+    press(control(question, "push button", "No"))
+    press(control(dialog, "push button", "Cancel"))
+    wait_for(lambda: not has(dialog, pyatspi.STATE_SHOWING), "the save dialog to close")
+    time.sleep(SETTLE)
+    documents = os.path.dirname(path)
+    check(os.stat(path).st_mtime_ns == before and os.listdir(documents) == ["shot.bmp"],
+          "after No, shot.bmp is as it was and nothing else was written")
 
 
 def clipboard_checks(capture, status, saved):
