@@ -53,6 +53,8 @@ class Form6 : public QWidget {
     // Leaves the block alone for the rest of this window's life.
     void keepOffTheBlock();
     void Form_Unload();
+    // Shows a failed save or load in the window; empty: none (any more).
+    void tellFileOutcome(const QString& failure);
     void parameterChange(int index);
     void setBarsFromImage();
     // How this window's sequences spend their pauses. After a pause that
@@ -63,6 +65,8 @@ class Form6 : public QWidget {
     bool unloaded_ = false;
     // The block was read back and may be written.
     bool block_usable_ = false;
+    // The device was taken into timing mode and owes a mode end.
+    bool in_timing_mode_ = false;
     std::array<QScrollBar*, kTimingParameters.size()> bars_{};
     std::array<QLineEdit*, kTimingParameters.size()> text_boxes_{};
 };

@@ -11,6 +11,7 @@
 namespace talvo::testing {
 
 QString ScriptedDialogs::next() {
+    if (while_open) while_open();
     if (answers.empty()) return QString();
     QString answer = answers.front();
     answers.pop_front();

@@ -20,6 +20,8 @@ class ScriptedDialogs : public FileDialogs {
     std::deque<QString> answers;  // next returned paths; empty: the user cancels
     std::vector<FileDialogRequest> open_requests;
     std::vector<FileDialogRequest> save_requests;
+    // What the user does while a dialog is open, before it answers.
+    std::function<void()> while_open;
 
     QString getOpenFileName(QWidget*, const FileDialogRequest& request) override;
     QString getSaveFileName(QWidget*, const FileDialogRequest& request) override;

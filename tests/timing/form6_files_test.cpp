@@ -55,7 +55,10 @@ class Form6FilesTest : public QObject {
         const FileDialogRequest& asked = rig.dialogs.save_requests[0];
         QCOMPARE(asked.title, QStringLiteral("OMBRIX-3 入出力映像タイミングDataを保存"));
         QCOMPARE(asked.folder, DocumentsFolder());
-        QCOMPARE(asked.file_name, QStringLiteral("ombrix3_syc*.bin"));
+        // The suggested names are the filter: Save at once must not take
+        // the pattern as the file's name.
+        QVERIFY(asked.file_name.isEmpty());
+        QCOMPARE(asked.filter, QStringLiteral("ombrix3_syc*.bin"));
         QVERIFY(EncodesInCp932(asked.title));
         const QByteArray saved = ReadFile(path);
         QCOMPARE(saved.size(), qsizetype(257));
@@ -249,6 +252,70 @@ class Form6FilesTest : public QObject {
         QCOMPARE(sent[1][0], uint8_t(0x0F));
         QCOMPARE(sent[1][1], uint8_t(0x00));
         QTRY_VERIFY_WITH_TIMEOUT(!rig.main().timingWindow(), kCloseWait);
+    }
+
+    // The window has no status box: its title tells a failed save or load
+    // until one works; a cancelled dialog says nothing.
+    void failedFilesAreToldInTheTitle_data() {
+        QTest::addColumn<bool>("load");
+        QTest::addColumn<QString>("name");  // empty: the dialog is cancelled
+        QTest::addColumn<int>("length");    // bytes of a file there first; -1: none
+        QTest::addColumn<QString>("told");
+        const QString save_failed = QStringLiteral("タイミングDataを保存できませんでした。");
+        const QString load_failed = QStringLiteral("タイミングDataを読み込めませんでした。");
+        QTest::newRow("save into a missing folder")
+            << false << "missing/ombrix3_syc1.bin" << -1 << save_failed;
+        QTest::newRow("save under the pattern") << false << "ombrix3_syc*.bin" << -1 << save_failed;
+        QTest::newRow("save cancelled") << false << "" << -1 << "";
+        QTest::newRow("load of 100 bytes") << true << "short.bin" << 100 << load_failed;
+        QTest::newRow("load of a missing file") << true << "none.bin" << -1 << load_failed;
+        QTest::newRow("load cancelled") << true << "" << -1 << "";
+    }
+    void failedFilesAreToldInTheTitle() {
+        QFETCH(bool, load);
+        QFETCH(QString, name);
+        QFETCH(int, length);
+        QFETCH(QString, told);
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        QVERIFY(f);
+        const QString caption = QStringLiteral("入出力映像信号調整");
+        const QString path = name.isEmpty() ? QString() : dir_->filePath(name);
+        if (length >= 0) QVERIFY(WriteFile(path, QByteArray(length, '\x7F')));
+        rig.dialogs.answers.push_back(path);
+        load ? f->Command2_Click() : f->Command1_Click();
+        QCOMPARE(f->windowTitle(), told.isEmpty() ? caption : caption + " - " + told);
+        QCOMPARE(f->accessibleName(), f->windowTitle());
+        QVERIFY(EncodesInCp932(f->windowTitle()));
+        if (!load && length < 0 && !path.isEmpty()) QVERIFY(!QFile::exists(path));
+
+        // One that works takes the message back.
+        const QString good = dir_->filePath(QStringLiteral("good.bin"));
+        rig.dialogs.answers.push_back(good);
+        f->Command1_Click();
+        rig.dialogs.answers.push_back(good);
+        f->Command2_Click();
+        QCOMPARE(f->windowTitle(), caption);
+    }
+
+    // Closed while its load dialog was open, the window sends nothing once
+    // the dialog returns: its close left timing mode.
+    void closingTheWindowDuringTheLoadDialogSendsNothingAfterIt() {
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        QVERIFY(f);
+        const QString path = dir_->filePath(QStringLiteral("every.bin"));
+        QVERIFY(WriteFile(path, EveryByteValue(257)));
+        rig.dialogs.answers.push_back(path);
+        rig.dialogs.while_open = [f] { f->close(); };
+        const TimingImage before = rig.program.timing.timing_image;
+        rig.talvo.clearRecord();
+        f->Command2_Click();
+        const auto sent = rig.talvo.commands();
+        QCOMPARE(sent.size(), size_t(1));
+        QCOMPARE(sent[0][0], uint8_t(0x0F));
+        QCOMPARE(sent[0][1], uint8_t(0x00));
+        QCOMPARE(rig.program.timing.timing_image, before);
     }
 
     void closingTheMainWindowDuringALoadStopsIt() {

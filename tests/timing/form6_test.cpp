@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "tests/support/during_rom_write.h"
 #include "tests/support/test_main.h"
 #include "tests/timing/timing_rig.h"
 #include "timing/timing_parameters.h"
@@ -411,6 +412,33 @@ class Form6Test : public QObject {
         QCOMPARE(f->h2pos_txt->text(), QStringLiteral("000"));
         f->h2pos->setValue(7);
         QCOMPARE(rig.link.heldOffCount(), 0);
+        // The image is an earlier window's: there is nothing of this one to save.
+        QVERIFY(!f->Command1->isEnabled());
+        f->Command1_Click();
+        QVERIFY(rig.dialogs.save_requests.empty());
+        // It never entered timing mode, so its close owes no mode end.
+        QVERIFY(f->close());
+        QVERIFY(rig.talvo.commands().empty());
+    }
+
+    // Closed while a ROM write holds the device, the window leaves timing
+    // mode once the write has let go.
+    void closingDuringARomWriteLeavesTimingModeAfterIt() {
+        Rig rig;
+        Form6* f = OpenTiming(rig);
+        QVERIFY(f);
+        bool in_mode_after_close = false;
+        QVERIFY(WriteRomDuring(rig, [&] {
+            f->close();
+            in_mode_after_close = rig.talvo.timing.inTimingMode();
+        }));
+        QVERIFY(in_mode_after_close);
+        QCOMPARE(rig.talvo.rom.checksumRequests(), 1);
+        const auto sent = rig.talvo.commands();
+        QCOMPARE(sent.back()[0], uint8_t(0x0F));
+        QCOMPARE(sent.back()[1], uint8_t(0x00));
+        QCOMPARE(rig.talvo.timing.modeEnds(), 1);
+        QVERIFY(!rig.talvo.timing.inTimingMode());
     }
 
     // A block the read-back cannot address stays out of reach of the bars
@@ -421,6 +449,7 @@ class Form6Test : public QObject {
         Form6* f = OpenTiming(rig);
         QVERIFY(f);
         for (size_t i = 0; i < kTimingParameters.size(); ++i) QVERIFY(!f->bar(int(i))->isEnabled());
+        QVERIFY(!f->Command1->isEnabled());
         QVERIFY(!f->Command2->isEnabled());
         QCOMPARE(f->h2pos_txt->text(), QStringLiteral("000"));
         rig.talvo.clearRecord();
