@@ -109,7 +109,9 @@ class MainWindowTest : public QObject {
         auto* timeout = blink.findChild<QTimer*>(QStringLiteral("caretBlinkTimeout"));
         QVERIFY(timeout);
         QVERIFY(blink.blinking());
-        timeout->start(0);  // the user has been away for the whole timeout
+        // Armed from the start: a tool nobody touches stops blinking too.
+        QVERIFY2(timeout->isActive(), "the timeout is not armed at start-up");
+        timeout->setInterval(0);  // the user has been away for the whole timeout
         QTRY_VERIFY_WITH_TIMEOUT(!blink.blinking(), 5000);
         QTest::keyClick(rig.main().Text1, Qt::Key_End);
         QVERIFY(blink.blinking());
