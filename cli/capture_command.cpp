@@ -8,6 +8,7 @@
 #include "capture/capture_operations.h"
 #include "capture/capture_texts.h"
 #include "capture/frame_image.h"
+#include "capture/picture_file.h"
 #include "cli/commands.h"
 #include "cli/progress.h"
 
@@ -29,7 +30,8 @@ QString FormatWord(PictureFormat format) {
     return format == PictureFormat::Bitmap ? QStringLiteral("bmp") : QStringLiteral("png");
 }
 
-// The picture as the file of that format holds it, for standard output.
+// The picture as the file of that format holds it, for a file or standard
+// output.
 // The bitmap goes through the file writer itself, so that its bytes are
 // the file's to the last one.
 std::optional<QByteArray> PictureBytes(const CaptureState& state, PictureFormat format) {
@@ -140,13 +142,11 @@ class CaptureCommand : public Command {
   private:
     int save(const CaptureState& state, Console& console) const {
         if (path_ == kStandardOutput) return show(state, console);
-        const bool saved =
-            format_ == PictureFormat::Bitmap
-                ? WriteBitmap(path_, state.frame_width, state.frame_height, state.frame_buffer)
-                : FrameImage(state).save(path_, "PNG");
-        if (!saved) {
+        // Encoded whole first, so that a file is written only with all of it.
+        const auto bytes = PictureBytes(state, format_);
+        if (!bytes || !WritePictureFile(path_, *bytes)) {
             console.error(QStringLiteral("talvo4ctl: the picture was captured, but %1 could not "
-                                         "be written")
+                                         "be written; a file there before is left as it was")
                               .arg(path_));
             return kExitFailed;
         }

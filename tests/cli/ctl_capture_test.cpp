@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QJsonValue>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -13,6 +14,7 @@
 #include "capture/slot_codes.h"
 #include "sim/capture_model.h"
 #include "tests/cli/ctl_runner.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/rig.h"
 #include "tests/support/test_main.h"
 
@@ -137,6 +139,22 @@ class CtlCaptureTest : public QObject {
         QCOMPARE(run.exit_code, exit_code);
         QVERIFY2(run.said(said), run.err.constData());
         QCOMPARE(run.sent().empty(), exit_code == 2);
+    }
+
+    // A picture file that cannot be written whole (the writer's own cases
+    // are its test's): exit 1, and the file that was there before stays.
+    void fileThatCannotBeWrittenWhole() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shot.png"));
+        const QByteArray before(20000, 'o');
+        QVERIFY(talvo::testing::WriteFile(path, before));
+        std::optional<talvo::testing::FileSizeLimit> limit(std::in_place, 8192);
+        const CtlRun run = RunCtl({"--simulate", "--json", "capture", "-o", path});
+        limit.reset();
+        QCOMPARE(run.exit_code, 1);
+        QCOMPARE(run.object().value("ok"), QJsonValue(false));
+        QVERIFY2(run.said(QStringLiteral("could not be written")), run.err.constData());
+        QCOMPARE(talvo::testing::ReadFile(path), before);
     }
 
     void jsonSaysThePicture() {
