@@ -62,12 +62,27 @@ int ReportVerdict(const RomWriteDetail& detail, const QString& verdict, const QS
         case RomWriteResult::UnreadableFile:
             break;
     }
-    console.error(QStringLiteral("talvo4ctl: %1 could not be read %2")
-                      .arg(path, detail.phase == RomWritePhase::FileCheck
-                                     ? QStringLiteral("; nothing was sent")
-                                     : QStringLiteral("again to verify it (") + HowFar(detail) +
-                                           QLatin1Char(')')));
-    return kExitUsage;
+    switch (detail.phase) {
+        case RomWritePhase::FileCheck:
+            console.error(
+                QStringLiteral("talvo4ctl: %1 could not be read; nothing was sent").arg(path));
+            return kExitUsage;
+        case RomWritePhase::Transfer:
+            console.error(QStringLiteral("talvo4ctl: %1 could not be read to its end during the "
+                                         "transfer: the ROM area at %2 was erased, and zeros were "
+                                         "written where the file failed; the ROM area is "
+                                         "incomplete")
+                              .arg(path, RomAddressText()));
+            return kExitFailed;
+        case RomWritePhase::Erase:  // the file is not read while erasing
+        case RomWritePhase::TransferEnd:
+        case RomWritePhase::Verify:
+        case RomWritePhase::Done:
+            break;
+    }
+    console.error(QStringLiteral("talvo4ctl: %1 could not be read again to verify it (%2)")
+                      .arg(path, HowFar(detail)));
+    return kExitFailed;
 }
 
 // The sums for --json, and how a device that went ended; returns `exit_code`.
@@ -106,7 +121,10 @@ class RomWriteCommand : public Command {
                                         "write (%1); going on without")
                              .arg(why));
         };
-        // The write takes no stop request: a first Ctrl+C is only answered.
+        // Once the first erase is out, a first Ctrl+C is only answered; one
+        // before it (while the sleep lock was asked for) ends the write with
+        // nothing sent.
+        const StopRequest before_start = [&context] { return context.interrupts.presses() > 0; };
         bool first_press_said = false;
         SleepingPacer pacer = context.interrupts.pacer(kMainTick, [&] {
             if (first_press_said || context.interrupts.presses() == 0) return;
@@ -118,8 +136,8 @@ class RomWriteCommand : public Command {
         });
 
         const Outcome<RomWriteDetail> outcome =
-            WriteRom(session.link(), kRomAddress, path_, {pacer, {}, OnDeviceLost::End}, observer,
-                     {.keep_awake_as = QStringLiteral("talvo4ctl")});
+            WriteRom(session.link(), kRomAddress, path_, {pacer, before_start, OnDeviceLost::End},
+                     observer, {.keep_awake_as = QStringLiteral("talvo4ctl")});
         if (outcome.detail.phase != RomWritePhase::FileCheck) progress.finish();
         return Reported(context.report, path_, plan, outcome,
                         ReportRomWrite(outcome, verdict, path_, session.link(), console));
@@ -171,12 +189,15 @@ int ReportRomWrite(const Outcome<RomWriteDetail>& outcome, const QString& verdic
             console.error(
                 QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), HowFar(detail)));
             return kExitDeviceLost;
-        case Ending::DeviceBusy:
         case Ending::Stopped:
+            console.error(
+                QStringLiteral("talvo4ctl: interrupted by Ctrl+C before the ROM write "
+                               "began; nothing was sent"));
+            return kExitInterrupted;
+        case Ending::DeviceBusy:
             break;
     }
-    // Neither comes to the tool's write: it holds the link alone and takes
-    // no stop request.
+    // Does not come to the tool's write: it holds the link alone.
     console.error(QStringLiteral("talvo4ctl: the ROM write did not run"));
     return kExitFailed;
 }

@@ -117,6 +117,12 @@ int Run(const ParsedCommandLine& parsed, Console& console, Context& context) {
         const int opened = OpenDevice(*session, invocation.wait_seconds, console,
                                       context.interrupts, context.report);
         if (opened != kExitDone) return opened;
+        // Pressed while the device was opened or looked for: the user
+        // wanted nothing sent, as during the wait.
+        if (context.interrupts.presses() > 0) {
+            console.error(QStringLiteral("talvo4ctl: interrupted by Ctrl+C; nothing was sent"));
+            return kExitInterrupted;
+        }
     }
     return prepared.command->run(*session, context);
 }

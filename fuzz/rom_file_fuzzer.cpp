@@ -68,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(file.length() == file_length);
     const WritePlan plan = PlanWrite(file.length());
     CheckPlan(plan, file_length);
+    file.expect(plan.checksum_length);
 
     const auto summed = std::min<int64_t>(plan.checksum_length, int64_t(content.size()));
     unsigned expected = 0;

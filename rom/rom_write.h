@@ -4,10 +4,11 @@
 // sum what it holds. The main window's Command10 and the terminal tool both
 // write through it.
 //
-// It takes no stop request: after the write start the device takes every
-// report as data until it has all of it, so a write can only be given up
-// (its front end gone), never ended cleanly half way. Nothing more is sent
-// once its front end goes; the ROM area then stays incomplete.
+// Once begun, it heeds no stop request: after the write start the device
+// takes every report as data until it has all of it, so a write can only be
+// given up (its front end gone), never ended cleanly half way. Nothing more
+// is sent once its front end goes; the ROM area then stays incomplete. A
+// stop asked for before its first report ends it with nothing sent.
 
 #include <QString>
 #include <chrono>
@@ -60,8 +61,10 @@ enum class RomWriteResult {
     SumsDiffer,
     NoChecksumAnswer,  // the device never reported its sum ready in time
     EmptyFile,         // nothing sent
-    UnreadableFile,    // not a regular file, or unreadable: nothing sent, unless
-                       // it became unreadable after the transfer
+    UnreadableFile,    // not a regular file, or not readable to its planned length.
+                       // Phase FileCheck: nothing sent. Transfer: it failed after
+                       // the erase; the rest of the write went out as zeros, so
+                       // the ROM area is incomplete. Verify: the write is unverified.
 };
 
 // Where a write ended, so that a front end can say how far it got.
@@ -88,7 +91,9 @@ struct RomWriteDetail {
 // exclusively while it runs; DeviceBusy, with nothing sent, while another
 // sequence holds it. Waits and turns between reports go through the front
 // end's pacer; a false from it ends the write at once (FrontEndGone),
-// wherever it is. The front end's stop request is never asked (see above).
+// wherever it is. The front end's stop request is asked once, just before
+// the first erase (after the sleep lock was asked for): true ends the write
+// there (Stopped), nothing sent.
 Outcome<RomWriteDetail> WriteRom(DeviceLink& link, int32_t rom_address, const QString& path,
                                  FrontEnd front_end, const RomWriteObserver& observer = {},
                                  const RomWriteOptions& options = {});
@@ -96,8 +101,9 @@ Outcome<RomWriteDetail> WriteRom(DeviceLink& link, int32_t rom_address, const QS
 // Compares the ROM with the file at `path` without writing: the file's sum is
 // taken as the write takes it, then the device is asked for its sum over the
 // same range and polled as the write's verify polls, within kChecksumWait.
-// Nothing is erased or sent as data, so the check may be stopped between
-// polls (Stopped) and its front end may go at any wait (FrontEndGone). Its
+// Nothing is erased or sent as data, so the check may be stopped before its
+// request or between polls (Stopped) and its front end may go at any wait
+// (FrontEndGone). Its
 // detail ends in phase Done with SumsMatch or SumsDiffer, or says why there
 // is no verdict (NoChecksumAnswer, EmptyFile, UnreadableFile); bytes_sent
 // stays 0. DeviceBusy, with nothing sent, while another sequence holds the

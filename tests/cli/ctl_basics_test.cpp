@@ -14,6 +14,7 @@
 #include "packaging/udev_rule.h"
 #include "sim/sim_platform.h"
 #include "tests/cli/ctl_runner.h"
+#include "tests/support/rig.h"
 #include "tests/support/test_main.h"
 
 using talvo::cli::Reason;
@@ -271,6 +272,43 @@ class CtlBasicsTest : public QObject {
         QVERIFY(interruption.sent().empty());
         killed->kill();
         QCOMPARE(RunCtl(Simulated({"key", "5"}), 10000, runtime.path()).exit_code, 0);
+    }
+
+    // Ctrl+C pressed before the first report (while the device was opened,
+    // or in the last look of --wait): exit 130, nothing sent, whatever the
+    // command; a ROM write erases nothing, a recording starts on no slot.
+    void ctrlCBeforeAnythingWasSent_data() {
+        QTest::addColumn<QStringList>("words");
+        QTest::newRow("rom write") << QStringList{"rom", "write"};
+        QTest::newRow("slot rec") << QStringList{"slot", "rec", "1"};
+        QTest::newRow("key") << QStringList{"key", "5"};
+    }
+    void ctrlCBeforeAnythingWasSent() {
+        QFETCH(QStringList, words);
+        QTemporaryDir dir;
+        const QString rom = dir.filePath(QStringLiteral("rom.bin"));
+        QVERIFY(talvo::testing::WriteFile(rom, QByteArray(64, 'r')));
+        if (words[0] == QLatin1String("rom")) words << rom;
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
+        talvo::cli::Interrupts interrupts;
+        interrupts.press();
+        FILE* out = std::tmpfile();
+        FILE* err = std::tmpfile();
+        const int exit_code = talvo::cli::RunTool(
+            QStringList{"talvo4ctl", "--simulate", "--trace"} + words, out, err, interrupts);
+        if (runtime.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", runtime);
+        std::rewind(err);
+        QByteArray said(4096, '\0');
+        said.truncate(qsizetype(std::fread(said.data(), 1, size_t(said.size()), err)));
+        std::fclose(out);
+        std::fclose(err);
+        QCOMPARE(exit_code, 130);
+        QVERIFY2(!said.contains("\n> ") && !said.startsWith("> "), said.constData());
+        QVERIFY2(said.contains("nothing was sent"), said.constData());
     }
 
     // A TALVO-4 whose reports cannot carry a command (the report ID and its

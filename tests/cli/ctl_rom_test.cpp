@@ -101,8 +101,11 @@ class CtlRomTest : public QObject {
             QStringLiteral("never reported its checksum ready (チェックサム応答なし)"));
         row("empty file", done, R::EmptyFile, P::FileCheck, 0, 2, "", "is empty; nothing was sent");
         row("unreadable file", done, R::UnreadableFile, P::FileCheck, 0, 2, "",
-            "could not be read ; nothing was sent");
-        row("unreadable at the verify", done, R::UnreadableFile, P::Verify, 16, 2, "",
+            "could not be read; nothing was sent");
+        row("unreadable in the transfer", done, R::UnreadableFile, P::Transfer, 16, 1, "",
+            "could not be read to its end during the transfer: the ROM area at 0xE8000 was "
+            "erased");
+        row("unreadable at the verify", done, R::UnreadableFile, P::Verify, 16, 1, "",
             "could not be read again to verify it (after all 16 bytes were sent, before the "
             "checksum was compared: the write is not verified)");
         row("second Ctrl+C in the transfer", Ending::FrontEndGone, R::SumsMatch, P::Transfer, 8,

@@ -140,24 +140,35 @@ class DownloadTest : public QObject {
     // virtual clock stands still while the data goes out.
     void textsReachText1_data() {
         QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("shortened");  // by another program, while erasing
         QTest::addColumn<QStringList>("texts");
         for (const int length : {40000, 262144}) {
             const QByteArray file = Pattern(length);
             QTest::addRow("%d bytes", length)
-                << length << QStringList{"Erace",
-                                         "Download",
-                                         rom_texts::ProgressText(length - 8),
-                                         "Download End",
-                                         "check sum start",
-                                         rom_texts::VerdictText(Sum(file), Sum(file))};
+                << length << false << QStringList{"Erace",
+                                                  "Download",
+                                                  rom_texts::ProgressText(length - 8),
+                                                  "Download End",
+                                                  "check sum start",
+                                                  rom_texts::VerdictText(Sum(file), Sum(file))};
         }
-        QTest::newRow("an empty file") << 0 << QStringList{rom_texts::kEmptyFile};
+        QTest::newRow("an empty file") << 0 << false << QStringList{rom_texts::kEmptyFile};
+        QTest::newRow("a file shortened after the plan")
+            << 40000 << true
+            << QStringList{"Erace", "Download", rom_texts::ProgressText(40000 - 8),
+                           rom_texts::kUnreadableFile};
     }
     void textsReachText1() {
         QFETCH(int, length);
+        QFETCH(bool, shortened);
         QTemporaryDir dir;
         WindowRig rig;
-        rig.dialogs.answers.push_back(ImageFile(dir, Pattern(length)));
+        const QString path = ImageFile(dir, Pattern(length));
+        if (shortened)
+            rig.talvo.on_report = [&](const sim::RecordedReport&) {
+                if (!rig.talvo.rom.inDataPhase()) QFile::resize(path, 100);
+            };
+        rig.dialogs.answers.push_back(path);
         TextLog texts(rig.main.Text1);
         rig.click(size_t(length) / 8 + 1000);
         QCOMPARE(rig.talvo.rom.dataReportsTaken(), length / 8);

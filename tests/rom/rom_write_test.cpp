@@ -148,8 +148,9 @@ class RomWriteTest : public QObject {
         using P = RomWritePhase;
         row("sums match", "match", R::SumsMatch, P::Done, 8, 16);
         row("a cell that does not take its write", "bad cell", R::SumsDiffer, P::Done, 8, 16);
-        row("file emptied during the write: the verify covers what was written", "emptied",
-            R::SumsDiffer, P::Done, 8, 16);
+        row("file emptied after the plan: the transfer sends zeros, no verify", "emptied",
+            R::UnreadableFile, P::Transfer, 4, 16);
+        row("file shortened before the verify", "shortened", R::UnreadableFile, P::Verify, 4, 16);
         row("empty file", "empty", R::EmptyFile, P::FileCheck, 0, 0);
         row("missing file", "missing", R::UnreadableFile, P::FileCheck, 0, 0);
         row("a folder", "folder", R::UnreadableFile, P::FileCheck, 0, 0);
@@ -173,13 +174,16 @@ class RomWriteTest : public QObject {
         RomRig rig;
         if (kind == QLatin1String("bad cell")) rig.talvo.rom.failWriteAt(kAt + 5);
         if (kind == QLatin1String("vanish")) rig.talvo.vanishAfter(3);
-        if (kind == QLatin1String("removed") || kind == QLatin1String("emptied"))
-            rig.talvo.on_report = [&](const sim::RecordedReport&) {
-                if (!rig.talvo.rom.inDataPhase()) return;
-                if (kind == QLatin1String("removed"))
-                    QFile::remove(path);
-                else
+        if (kind == QLatin1String("removed") || kind == QLatin1String("emptied") ||
+            kind == QLatin1String("shortened"))
+            rig.talvo.on_report = [&](const sim::RecordedReport& report) {
+                // Emptied at the erase, after the plan and the read through;
+                // the others once the transfer has read the file.
+                if (kind == QLatin1String("emptied") && report.command()[0] == 0x04)
                     QFile::resize(path, 0);
+                if (!rig.talvo.rom.inDataPhase()) return;
+                if (kind == QLatin1String("removed")) QFile::remove(path);
+                if (kind == QLatin1String("shortened")) QFile::resize(path, 12);
             };
         sim::SimPacer pacer(rig.talvo.clock);
         const Outcome<RomWriteDetail> outcome = Write(rig, path, pacer);
@@ -190,8 +194,13 @@ class RomWriteTest : public QObject {
         QTEST(detail.phase, "phase");
         QTEST(int(rig.talvo.reports().size()), "reports");
         QTEST(int(detail.bytes_sent), "bytes_sent");
+        if (kind == QLatin1String("emptied")) {
+            // The device got all it waited for, and the write ended there.
+            QCOMPARE(Bytes(rig.talvo.rom.range(kAt, 16)), Bytes(QByteArray(16, '\0')));
+            QVERIFY(!rig.log.contains(QLatin1Char('=') + rom_texts::kDownloadEnd));
+        }
         if (result == RomWriteResult::SumsDiffer) {
-            QCOMPARE(detail.file_sum, kind == QLatin1String("emptied") ? 0 : Sum(file));
+            QCOMPARE(detail.file_sum, Sum(file));
             uint16_t rom_sum = 0;
             for (uint8_t b : rig.talvo.rom.range(kAt, 13)) rom_sum = uint16_t(rom_sum + b);
             QCOMPARE(detail.device_sum, rom_sum);
@@ -247,6 +256,30 @@ class RomWriteTest : public QObject {
         QTEST(int(rig.talvo.reports().size()), "reports");
         QTEST(int(outcome.detail.bytes_sent), "bytes_sent");
         QCOMPARE(outcome.detail.transfer_length, 16);
+    }
+
+    // A stop asked for before the first erase (Ctrl+C while the device was
+    // opened or the sleep lock asked for) sends nothing; once the write has
+    // begun, it is not heeded.
+    void stopRequest_data() {
+        QTest::addColumn<bool>("before_the_first_report");
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<int>("reports");
+        QTest::newRow("before the first erase: nothing sent") << true << Ending::Stopped << 0;
+        QTest::newRow("once the write began: not heeded") << false << Ending::Done << 8;
+    }
+    void stopRequest() {
+        QFETCH(bool, before_the_first_report);
+        QTemporaryDir dir;
+        RomRig rig;
+        sim::SimPacer pacer(rig.talvo.clock);
+        const StopRequest stop = [&] {
+            return before_the_first_report || !rig.talvo.reports().empty();
+        };
+        const Outcome<RomWriteDetail> outcome =
+            WriteRom(rig.link, kAt, ImageFile(dir, Pattern(13)), {pacer, stop});
+        QTEST(outcome.ending, "ending");
+        QTEST(int(rig.talvo.reports().size()), "reports");
     }
 
     // Another sequence's hold keeps the write off the device: nothing is
@@ -315,7 +348,8 @@ class RomWriteTest : public QObject {
         LogTurns(rig, pacer);
         const auto start = rig.talvo.clock.now();
         int polls = 0;
-        const StopRequest stop = [&] { return rom == QLatin1String("stopped") && polls++ > 0; };
+        // Asked before the request, then before each poll.
+        const StopRequest stop = [&] { return rom == QLatin1String("stopped") && polls++ > 1; };
         RomWriteObserver observer;
         observer.status = [&rig](const QString& text) { rig.log << QLatin1Char('=') + text; };
 
