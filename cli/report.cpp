@@ -24,6 +24,7 @@ constexpr ReasonRow kReasonRows[] = {
     {Reason::Busy, "busy", kExitNoDevice},
     {Reason::DeviceLost, "device-lost", kExitDeviceLost},
     {Reason::DeviceSilent, "device-silent", kExitDeviceLost},
+    {Reason::NoAnswer, "no-answer", kExitDeviceLost},
     {Reason::Interrupted, "interrupted", kExitInterrupted},
 };
 
@@ -84,6 +85,12 @@ QJsonObject Report::object(int exit_code, const QString& error) const {
 
 int DeviceWentExit(Report& report, Ending ending) {
     report.setReason(ending == Ending::DeviceSilent ? Reason::DeviceSilent : Reason::DeviceLost);
+    return kExitDeviceLost;
+}
+
+int RomDeviceExit(Report& report, const Outcome<RomWriteDetail>& outcome) {
+    if (!outcome.done()) return DeviceWentExit(report, outcome.ending);
+    report.setReason(Reason::NoAnswer);
     return kExitDeviceLost;
 }
 

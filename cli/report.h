@@ -24,6 +24,7 @@ enum class Reason {
     Busy,
     DeviceLost,
     DeviceSilent,
+    NoAnswer,  // answered every poll, never had its ROM checksum ready
     Interrupted,
 };
 
@@ -59,6 +60,11 @@ QString Hex4(uint16_t sum);
 // The device went during a sequence: the exit status, the reason taken
 // from how the operation ended (lost or silent).
 int DeviceWentExit(Report& report, Ending ending);
+
+// Exit status 4 of a ROM write or check: the reason says whether the device
+// went (lost, silent) or answered every poll without ever having its sum
+// ready (no-answer), where a script would replug it for nothing.
+int RomDeviceExit(Report& report, const Outcome<RomWriteDetail>& outcome);
 
 // The sums of a ROM area against a file, as rom write (and any other ROM
 // command that compares sums) reports them.

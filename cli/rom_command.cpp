@@ -89,7 +89,7 @@ int ReportVerdict(const RomWriteDetail& detail, const QString& verdict, const QS
 int Reported(Report& report, const QString& path, const WritePlan& plan,
              const Outcome<RomWriteDetail>& outcome, int exit_code) {
     report.insert(RomSumsJson(RomSumsOf(path, plan.checksum_length, outcome)));
-    if (exit_code == kExitDeviceLost) return DeviceWentExit(report, outcome.ending);
+    if (exit_code == kExitDeviceLost) return RomDeviceExit(report, outcome);
     return exit_code;
 }
 

@@ -223,6 +223,26 @@ class CtlRomTest : public QObject {
         QVERIFY2(testing::Holds(sums, expected), QJsonDocument(sums).toJson().constData());
     }
 
+    // Exit status 4's reason: a device that went, or one that answered
+    // every poll without its sum, where replugging would not help.
+    void deviceExitReason_data() {
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<RomWriteResult>("result");
+        QTest::addColumn<RomWritePhase>("phase");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("never had its sum ready") << Ending::Done << RomWriteResult::NoChecksumAnswer
+                                                 << RomWritePhase::Verify << "no-answer";
+        QTest::newRow("vanished") << Ending::DeviceLost << RomWriteResult::UnreadableFile
+                                  << RomWritePhase::Verify << "device-lost";
+        QTest::newRow("fell silent") << Ending::DeviceSilent << RomWriteResult::UnreadableFile
+                                     << RomWritePhase::Verify << "device-silent";
+    }
+    void deviceExitReason() {
+        cli::Report report;
+        QCOMPARE(cli::RomDeviceExit(report, RowOutcome()), 4);
+        QTEST(report.object(4, {}).value("reason").toString(), "reason");
+    }
+
     // The write's object: its sums, and the length summed.
     void jsonSaysTheSums() {
         QTemporaryDir dir;
