@@ -61,7 +61,7 @@ QString HelpText() {
                "  --format bmp|png          the picture's format when capture writes to\n"
                "                            standard output (-o -); default png\n"
                "  --json                    print one JSON object with the result on standard\n"
-               "                            output\n"
+               "                            output (--help and --version stay text)\n"
                "  -h, --help                show this help\n"
                "  -v, --version             show the version\n"
                "\n"

@@ -150,12 +150,19 @@ int RunTool(const QStringList& arguments, FILE* out, FILE* err, Interrupts& inte
         parsed.invocation ? parsed.invocation->json : parsed.json && parsed.usage_error;
     Console console(out, err, parsed.invocation && parsed.invocation->quiet, json);
     Context context{console, interrupts};
-    const int exit_code = Run(parsed, console, context);
+    int exit_code = Run(parsed, console, context);
     if (json) {
         const QJsonObject object = context.report.object(exit_code, console.errors());
         const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
-        std::fflush(out);
+    }
+    // A script must not read exit 0 where its result never arrived. The
+    // error indicator keeps every failed write since the start.
+    if ((std::fflush(out) != 0 || std::ferror(out)) && exit_code == kExitDone) {
+        console.error(
+            QStringLiteral("talvo4ctl: the result could not be written to standard "
+                           "output (closed, or the disk is full)"));
+        exit_code = kExitFailed;
     }
     return exit_code;
 }

@@ -49,6 +49,24 @@ class CtlBasicsTest : public QObject {
         QVERIFY(version.out.startsWith("talvo4ctl "));
     }
 
+    // --help and --version stay text beside --json, wherever it stands: no
+    // JSON object on standard output.
+    void helpAndVersionStayTextWithJson_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("starts");
+        QTest::newRow("--json --help") << QStringList{"--json", "--help"} << QByteArray("Usage:");
+        QTest::newRow("--help --json") << QStringList{"--help", "--json"} << QByteArray("Usage:");
+        QTest::newRow("-v --json") << QStringList{"-v", "--json"} << QByteArray("talvo4ctl ");
+    }
+    void helpAndVersionStayTextWithJson() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, starts);
+        const CtlRun run = RunCtl(arguments);
+        QCOMPARE(run.exit_code, 0);
+        QVERIFY2(run.out.startsWith(starts), run.out.left(80).constData());
+        QVERIFY(!run.out.contains('{'));
+    }
+
     // Every mistake is found before the device is opened: exit 2, and the
     // trace shows no report.
     void usageErrorsSendNothing_data() {
@@ -311,6 +329,31 @@ class CtlBasicsTest : public QObject {
         QVERIFY2(said.contains("nothing was sent"), said.constData());
     }
 
+    // --wait waits through a device that is missing or may not be opened
+    // yet (the udev rule may be applied meanwhile), and gives the reason it
+    // saw last when the time is up.
+    void waitRunsOut_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no permission")
+            << QStringList{"--simulate-fault", "refuse:no-permission"} << "no permission to open it"
+            << "no-permission";
+        QTest::newRow("not found") << QStringList{"--device", "sim:other"} << "not found"
+                                   << "no-device";
+    }
+    void waitRunsOut() {
+        QFETCH(QStringList, options);
+        QFETCH(QString, state);
+        const CtlRun run =
+            RunCtl(Simulated(options + QStringList{"--json", "--wait", "0.3", "key", "5"}));
+        QCOMPARE(run.exit_code, 3);
+        QVERIFY(run.sent().empty());
+        QVERIFY2(run.said("waiting up to 0.3 s for the TALVO-4: " + state), run.err.constData());
+        QVERIFY(run.said(QStringLiteral("gave up after waiting 0.3 s")));
+        QTEST(run.object().value("reason").toString(), "reason");
+    }
+
     // A TALVO-4 whose reports cannot carry a command (the report ID and its
     // eight bytes out, one byte of answer in) is refused before anything is
     // sent: the link would drop every command to it.
@@ -365,6 +408,7 @@ class CtlBasicsTest : public QObject {
         row("busy", 3, Reason::Busy);
         row("device-lost", 4);
         row("device-silent", 4, Reason::DeviceSilent);
+        row("no-answer", 4, Reason::NoAnswer);
         row("interrupted", 130);
         QTest::newRow("a busy device does not make a failure busy")
             << 1 << std::optional(Reason::Busy) << "failed";
@@ -434,6 +478,22 @@ class CtlBasicsTest : public QObject {
         QCOMPARE(object.value("error").toString().toUtf8(), run.err.trimmed());
         QVERIFY2(talvo::testing::Holds(object, QJsonDocument::fromJson(facts).object()),
                  run.out.constData());
+    }
+
+    // Standard output that takes nothing (a full disk): exit 1 and why on
+    // standard error, for results, the JSON object and the help alike.
+    void resultThatCannotBeWritten_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("json") << QStringList{"--simulate", "--json", "timing", "show"};
+        QTest::newRow("plain") << QStringList{"--simulate", "timing", "show"};
+        QTest::newRow("help") << QStringList{"--help"};
+    }
+    void resultThatCannotBeWritten() {
+        QFETCH(QStringList, arguments);
+        const CtlRun run = RunCtl(arguments, 60000, {}, QStringLiteral("/dev/full"));
+        QCOMPARE(run.exit_code, 1);
+        QVERIFY2(run.said(QStringLiteral("could not be written to standard output")),
+                 run.err.constData());
     }
 
     void keysTableAsJson() {
