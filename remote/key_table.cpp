@@ -56,11 +56,9 @@ constexpr int RowsOfButton(int number) {
     return rows;
 }
 
-constexpr char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 constexpr bool SameName(const char* a, const char* b, bool ignore_case) {
     for (; *a && *b; ++a, ++b)
-        if (ignore_case ? Lower(*a) != Lower(*b) : *a != *b) return false;
+        if (ignore_case ? AsciiLower(*a) != AsciiLower(*b) : *a != *b) return false;
     return *a == *b;
 }
 

@@ -1,7 +1,6 @@
 #include "remote/remote_key.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 namespace talvo {
@@ -32,8 +31,7 @@ namespace {
 
 bool SameLetters(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
+               return AsciiLower(x) == AsciiLower(y);
            });
 }
 

@@ -1,6 +1,9 @@
 // Finding a remote key by its button, its code and its button's name, as the
 // terminal tool and the window look keys up.
 
+#include <clocale>
+#include <string>
+
 #include "tests/support/test_main.h"
 
 #include "remote/remote_key.h"
@@ -100,6 +103,21 @@ class RemoteKeyTest : public QObject {
         QFETCH(int, code);
         const auto key = RemoteKeyNamed(name.toStdString());
         QCOMPARE(key ? int(key->code) : -1, code);
+    }
+
+    // Under a Turkish locale, where tolower makes I no i: a name in capitals
+    // still finds its key (the tool runs under the user's locale).
+    void byNameUnderATurkishLocale() {
+        const std::string before = std::setlocale(LC_ALL, nullptr);
+        if (!std::setlocale(LC_ALL, "tr_TR.UTF-8")) QSKIP("no tr_TR.UTF-8 locale here");
+        const auto brightness = RemoteKeyNamed("BRIGHTNESS+");
+        const auto corner = RemoteKeyNamed("UP-RIGHT");
+        const auto button = RemoteKeyNamed("COMMAND1");
+        std::setlocale(LC_ALL, before.c_str());
+        QVERIFY(brightness && corner && button);
+        QCOMPARE(brightness->code, RemoteKeyNamed("brightness+")->code);
+        QCOMPARE(corner->code, RemoteKeyNamed("up-right")->code);
+        QCOMPARE(button->number, 1);
     }
 
     // One report and its answer, unless another sequence holds the link.
