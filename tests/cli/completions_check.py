@@ -24,6 +24,20 @@ TYPED = [
 ]
 
 
+# File names that hold = or :, which bash breaks the word at: the line
+# before <TAB>, and what bash must be offered for the part after the last
+# break, which is all it replaces (not fw=fw=v2.bin).
+FILES = ["fw=v2.bin", "a:b.bin", "x=y:z.bin"]
+BASH_TYPED = [
+    ("talvo4ctl rom write fw=v", {"v2.bin"}),
+    ("talvo4ctl rom write a:", {"b.bin"}),
+    ("talvo4ctl timing load x=y:", {"z.bin"}),
+    ("talvo4ctl capture -o fw=", {"v2.bin"}),
+    ("talvo4ctl capture --output=fw=v", {"v2.bin"}),
+]
+BASH_COMPLETION = "/usr/share/bash-completion/bash_completion"
+
+
 def Run(*args, **kwargs):
     return subprocess.run(args, capture_output=True, text=True, check=True, timeout=10,
                           **kwargs).stdout
@@ -75,12 +89,17 @@ def BashOffers(path, typed, env):
              "slot": "talvo4ctl slot ", "timing": "talvo4ctl timing ", "rom": "talvo4ctl rom ",
              "timing set": "talvo4ctl timing set "}
     lines = list(asked.values()) + typed
-    script = f"source {shlex.quote(path)}\n" + "".join(
+    # As bash calls it: the words broken at = and :, the line, the cursor at its end.
+    script = f"source {BASH_COMPLETION}\nsource {shlex.quote(os.path.abspath(path))}\n" + "".join(
         f"COMP_WORDS=({' '.join(map(shlex.quote, Split(line)))}); "
-        f"COMP_CWORD=$((${{#COMP_WORDS[@]}} - 1)); _talvo4ctl; "
+        f"COMP_CWORD=$((${{#COMP_WORDS[@]}} - 1)); COMP_LINE={shlex.quote(line)}; "
+        f"COMP_POINT=${{#COMP_LINE}}; _talvo4ctl; "
         f"printf '%s\\n' \"${{COMPREPLY[@]}}\" @@\n"
         for line in lines)
-    replies = Run("bash", "--norc", "-c", script, env=env).split("@@\n")
+    with tempfile.TemporaryDirectory() as folder:
+        for name in FILES:
+            open(os.path.join(folder, name), "w").close()
+        replies = Run("bash", "--norc", "-c", script, env=env, cwd=folder).split("@@\n")
     got = [set(reply.split()) for reply in replies[:len(lines)]]
     return dict(zip(asked, got)), got[len(asked):]
 
@@ -153,9 +172,13 @@ def main():
     if faults:
         print("\n".join(faults))
         return 1
-    if shutil.which("bash"):
-        offers, typed = BashOffers(bash, [line for line, _ in TYPED], env)
+    if shutil.which("bash") and not os.path.exists(BASH_COMPLETION):
+        faults.append(f"bash: {BASH_COMPLETION} is missing; install bash-completion")
+    elif shutil.which("bash"):
+        offers, typed = BashOffers(bash, [line for line, _ in TYPED + BASH_TYPED], env)
         faults += Compare("bash", expected, offers) + TypedFaults("bash", expected, typed)
+        faults += [f"bash: {line}<TAB> offers {sorted(got)}, not {sorted(want)}"
+                   for (line, want), got in zip(BASH_TYPED, typed[len(TYPED):]) if got != want]
     faults += Compare("zsh", expected, ZshOffers(zsh))
     faults += Compare("fish", expected, FishOffers(fish))
     if shutil.which("fish"):
