@@ -65,6 +65,7 @@ QString HelpText() {
                "  -h, --help                show this help\n"
                "  -v, --version             show the version\n"
                "\n"
+               "Ctrl+C before anything was sent ends the command with nothing sent (130).\n"
                "Ctrl+C stops a capture after the line in hand (the device still hears the end\n"
                "of the capture). A ROM write goes on after a first Ctrl+C, since the device\n"
                "expects all of its data; a second Ctrl+C aborts it and leaves the ROM area\n"
