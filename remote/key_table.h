@@ -29,16 +29,15 @@ struct RemoteKey {
 
 // Every button of the pad, by its number; the window declares a CommandN for
 // each, and key_table.cpp checks that each has its row and each row its button.
-#define TALVO_REMOTE_BUTTONS(X)                                                                    \
-    X(1)                                                                                           \
-    X(2)                                                                                           \
-    X(3)                                                                                           \
-    X(4)                                                                                           \
-    X(5)                                                                                           \
-    X(6)                                                                                           \
-    X(8)                                                                                           \
-    X(9) X(10) X(11) X(12) X(13) X(16) X(17) X(18) X(19) X(20) X(21) X(22) X(23) X(24) X(25) X(26) \
-        X(27) X(28) X(29) X(30) X(31) X(32) X(33) X(35) X(36)
+#define TALVO_REMOTE_BUTTONS(X)                                                                   \
+    X(1)                                                                                          \
+    X(2)                                                                                          \
+    X(3)                                                                                          \
+    X(4)                                                                                          \
+    X(5)                                                                                          \
+    X(6)                                                                                          \
+    X(8) X(9) X(10) X(11) X(12) X(13) X(16) X(17) X(18) X(19) X(20) X(21) X(22) X(23) X(24) X(25) \
+        X(26) X(27) X(28) X(29) X(30) X(31) X(32) X(33) X(35) X(36)
 
 inline constexpr uint8_t kRemoteKeyCommand = 0x13;
 

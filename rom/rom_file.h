@@ -19,8 +19,9 @@ class RomFile {
     bool open(const QString& path);
     int64_t length() const { return file_.size(); }
     // The bytes the plan counts on, from the first: every one of them must
-    // be read. Past them a report is filled with zeros, which keeps the file
-    // sum and the device's sum comparable.
+    // be read, after this open() and every later one. Past them a report is
+    // filled with zeros, which keeps the file sum and the device's sum
+    // comparable.
     void expect(int64_t length) { expected_ = length; }
     // The next eight bytes; nullopt when the file ends, or a read fails,
     // before the expected length (a failing stick, a file another program
