@@ -21,8 +21,6 @@ class FileSizeLimit {
         setrlimit(RLIMIT_FSIZE, &before_);
         signal(SIGXFSZ, handler_before_);
     }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
   private:
     rlimit before_{};
