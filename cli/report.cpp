@@ -24,6 +24,7 @@ constexpr ReasonRow kReasonRows[] = {
     {Reason::Busy, "busy", kExitNoDevice},
     {Reason::DeviceLost, "device-lost", kExitDeviceLost},
     {Reason::DeviceSilent, "device-silent", kExitDeviceLost},
+    {Reason::Diverged, "diverged", kExitDiverged},
     {Reason::Interrupted, "interrupted", kExitInterrupted},
 };
 

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+#include "cli/field_kit.h"
+
 namespace talvo::cli {
 
 Prepared UsageError(const QString& text) { return {nullptr, text, false}; }
@@ -113,12 +115,13 @@ int Run(const ParsedCommandLine& parsed, Console& console, Context& context) {
     }
     auto session = Session::Create(invocation.device, console);
     if (!session) return kExitUsage;
-    if (prepared.command->needsDevice()) {
-        const int opened = OpenDevice(*session, invocation.wait_seconds, console,
-                                      context.interrupts, context.report);
-        if (opened != kExitDone) return opened;
-    }
-    return prepared.command->run(*session, context);
+    int status = kExitDone;
+    if (prepared.command->needsDevice())
+        status = OpenDevice(*session, invocation.wait_seconds, console, context.interrupts,
+                            context.report);
+    if (status == kExitDone) status = prepared.command->run(*session, context);
+    if (FieldKit* kit = session->fieldKit()) return kit->finish(status, invocation.output, context);
+    return status;
 }
 
 }  // namespace
