@@ -82,8 +82,7 @@ std::optional<RecordedReport> ReadReport(const QJsonObject& line) {
 
 std::variant<RecordingFile, QString> ReadRecordingFile(const QString& path) {
     QFile input(path);
-    if (!input.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1: cannot be read").arg(path);
+    if (!input.open(QIODevice::ReadOnly)) return QStringLiteral("%1: cannot be read").arg(path);
     RecordingFile file;
     int number = 0;
     while (!input.atEnd()) {

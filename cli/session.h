@@ -29,10 +29,10 @@ struct DeviceChoice {
     QStringList faults;  // simulated faults, only with simulate
     QString path;        // --device; empty: the first TALVO-4
     bool trace = false;
-    QString record;             // --record FILE: every report into FILE
-    QString replay;             // --replay FILE: the recording in place of the device
+    QString record;               // --record FILE: every report into FILE
+    QString replay;               // --replay FILE: the recording in place of the device
     bool replay_instant = false;  // --replay-speed instant
-    QStringList command_line;   // what a recording names as its command
+    QStringList command_line;     // what a recording names as its command
 };
 
 class Session {

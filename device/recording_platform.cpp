@@ -56,8 +56,8 @@ class RecordingWriter {
     void out(HidConnection& connection, const std::string& path, std::span<const uint8_t> report,
              bool written) {
         if (!header_written_) writeHeader(&connection, path);
-        std::string line = reportStart() + ",\"" + recording::kOut + "\":\"" + HexString(report) +
-                           "\"";
+        std::string line =
+            reportStart() + ",\"" + recording::kOut + "\":\"" + HexString(report) + "\"";
         if (!written) line += std::string(",\"") + recording::kWriteFailed + "\":true";
         writeLine(line + '}');
     }
@@ -106,15 +106,14 @@ class RecordingWriter {
         if (connection) {
             const HidAttributes attributes = connection->attributes().value_or(HidAttributes{});
             const HidCaps caps = connection->capabilities().value_or(HidCaps{});
-            const auto descriptor =
-                connection->reportDescriptor().value_or(std::vector<uint8_t>{});
+            const auto descriptor = connection->reportDescriptor().value_or(std::vector<uint8_t>{});
             std::string port;
             for (const HidInterfaceInfo& info : inner_.describe())
                 if (info.path == path) port = info.port;
             line += std::string(",\"") + kVendor + "\":" + Hex4(attributes.VendorID) + ",\"" +
                     kProduct + "\":" + Hex4(attributes.ProductID) + ",\"" + kRelease +
-                    "\":" + Hex4(attributes.VersionNumber) + ",\"" + kNode + "\":" +
-                    Quoted(path) + ",\"" + kPort + "\":" + Quoted(port) + ",\"" + kInputLength +
+                    "\":" + Hex4(attributes.VersionNumber) + ",\"" + kNode + "\":" + Quoted(path) +
+                    ",\"" + kPort + "\":" + Quoted(port) + ",\"" + kInputLength +
                     "\":" + std::to_string(caps.InputReportByteLength) + ",\"" + kOutputLength +
                     "\":" + std::to_string(caps.OutputReportByteLength) + ",\"" + kDescriptor +
                     "\":\"" + HexString(descriptor) + "\"";

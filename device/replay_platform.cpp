@@ -19,8 +19,7 @@ struct ReplayPlatform::State {
     void depart(std::string sent_kind, std::string sent) {
         if (departure) return;
         const RecordedReport* recorded = upcoming();
-        departure = Departure{next,
-                              recorded ? (recorded->out ? "out" : "in") : "end",
+        departure = Departure{next, recorded ? (recorded->out ? "out" : "in") : "end",
                               recorded ? HexString(recorded->bytes) : std::string(),
                               std::move(sent_kind), std::move(sent)};
     }
