@@ -46,6 +46,8 @@ QString HelpText() {
                "                            checksum (the first 1 MiB of FILE)\n"
                "  rom verify FILE           compare the ROM's checksum with FILE's, writing\n"
                "                            nothing (exit status 1 when they differ)\n"
+               "  doctor                    check, step by step, what stands between this user\n"
+               "                            and the TALVO-4, and how to fix each problem\n"
                "\n"
                "Options:\n"
                "  --simulate                use the built-in simulated TALVO-4 instead of USB\n"

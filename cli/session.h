@@ -46,6 +46,8 @@ class Session {
 
     // Every TALVO-4 present, and whether it can be opened.
     std::vector<ListedInterface> list();
+    // Every HID interface present, with what the enumeration knows of it.
+    std::vector<HidInterfaceInfo> describe() { return platform_->describe(); }
     // The program that holds a listed TALVO-4 (so that this one must leave
     // it alone, though the system may open it); nullopt when it is free.
     // A holder that cannot be seen is one without a name or pid.

@@ -137,6 +137,7 @@ Prepared PrepareCommand(const Invocation& invocation, const Console& console) {
                               {invocation.json, console.outputIsTerminal()});
     if (name == QLatin1String("timing")) return PrepareTiming(invocation.words);
     if (name == QLatin1String("rom")) return PrepareRom(invocation.words);
+    if (name == QLatin1String("doctor")) return PrepareDoctor(invocation.words, invocation.device);
     return UsageError(QStringLiteral("unknown command \"%1\"").arg(name));
 }
 
