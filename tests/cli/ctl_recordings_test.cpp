@@ -13,6 +13,7 @@
 
 using talvo::testing::CtlRun;
 using talvo::testing::RunCtl;
+using talvo::testing::RunningCtl;
 
 namespace {
 
@@ -89,6 +90,28 @@ class CtlRecordingsTest : public QObject {
         QVERIFY(
             run.said(QStringLiteral("departed from the recording at report 0: recorded out "
                                     "00130C000000000000, sent out 001310000000000000")));
+    }
+
+    // Killed in the middle of a capture, the recording keeps every report
+    // up to then, each line whole: a line is flushed as it is written.
+    void killedRunKeepsWholeLines() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath("killed.jsonl");
+        RunningCtl running({"--simulate", "--simulate-fault", "answer-delay:1", "--record", path,
+                            "capture", "-o", folder.filePath("picture.bmp")});
+        const auto lines = [&path] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(lines() >= 100, 30000);
+        running.kill();
+        running.finish();
+        auto read = talvo::cli::ReadRecordingFile(path);
+        const QString* error = std::get_if<QString>(&read);
+        QVERIFY2(!error, qPrintable(error ? *error : QString()));
+        const auto& recording = std::get<talvo::cli::RecordingFile>(read);
+        QVERIFY(recording.recording.reports.size() >= 99);
+        QVERIFY(!recording.result);
     }
 };
 

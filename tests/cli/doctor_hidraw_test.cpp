@@ -1,8 +1,8 @@
 // talvo4ctl doctor over the real hidapi backend on umockdev's mocked
 // hidraw nodes: which check fails first, and the one step it names. The
-// rule folders and udev's database are folders of the test's own; the
-// system bus is one without logind, which must not keep a usable device
-// from being reported usable.
+// rule folders and udev's database are folders of the test's own, logind a
+// stand-in on a bus of the test's own; a missing logind must not keep a
+// usable device from being reported usable.
 
 #include <stdio.h>
 
@@ -17,6 +17,7 @@
 #include "packaging/udev_rule.h"
 #include "sim/talvo_model.h"
 #include "tests/device/mock_hidraw.h"
+#include "tests/support/login1_stand_in.h"
 #include "tests/support/no_override.h"
 #include "tests/support/test_main.h"
 
@@ -40,46 +41,60 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
 
 class DoctorHidrawTest : public QObject {
     Q_OBJECT
+    std::unique_ptr<StandInSystemBus> bus_;
+
   private slots:
     void initTestCase() {
         QVERIFY2(MockHidraw::available(), "run this test under umockdev-wrapper");
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system_bus_socket");
+        bus_ = std::make_unique<StandInSystemBus>();
+        QVERIFY2(bus_->ok(), "no dbus-daemon with logind's stand-in");
     }
+    void cleanupTestCase() { bus_.reset(); }
 
     void firstFailedCheckAndItsFix_data() {
         QTest::addColumn<uint16_t>("product");
         QTest::addColumn<QString>("node");  // "open", "denied", "held"
         QTest::addColumn<QString>("rule");  // "none", "installed", "applied"
+        QTest::addColumn<bool>("logind");
         QTest::addColumn<int>("exit_code");
         QTest::addColumn<QString>("failed");  // the first failed check that blocks
         QTest::addColumn<QString>("fix");
         const uint16_t talvo = kTalvoProductId;
         QTest::newRow("present") << talvo << "open"
-                                 << "none" << 0 << ""
+                                 << "none" << true << 0 << ""
                                  << "";
+        QTest::newRow("present, no logind") << talvo << "open"
+                                            << "none" << false << 0 << ""
+                                            << "";
         QTest::newRow("no rule") << talvo << "denied"
-                                 << "none" << 3 << "permission"
+                                 << "none" << true << 3 << "permission"
                                  << QStringLiteral("echo '") + QLatin1String(kUdevRule);
         QTest::newRow("no permission: rule not applied")
             << talvo << "denied"
-            << "installed" << 3 << "permission" << QString::fromLatin1(kUdevRuleApplyCommand);
+            << "installed" << true << 3 << "permission"
+            << QString::fromLatin1(kUdevRuleApplyCommand);
         QTest::newRow("no permission: no seat") << talvo << "denied"
-                                                << "applied" << 3 << "permission"
+                                                << "applied" << true << 3 << "permission"
                                                 << "log in at this machine's own screen";
         QTest::newRow("in use") << talvo << "held"
-                                << "none" << 3 << "free"
+                                << "none" << true << 3 << "free"
                                 << "end that program first (kill ";
         QTest::newRow("no device") << uint16_t(0x0003) << "open"
-                                   << "none" << 3 << "device"
+                                   << "none" << true << 3 << "device"
                                    << "plug the TALVO-4 in";
     }
     void firstFailedCheckAndItsFix() {
         QFETCH(uint16_t, product);
         QFETCH(QString, node);
         QFETCH(QString, rule);
+        QFETCH(bool, logind);
         QFETCH(int, exit_code);
         QFETCH(QString, failed);
         QFETCH(QString, fix);
+        if (logind)
+            bus_->use();
+        else
+            bus_->useNoBus();
         MockHidraw bed;
         const std::string path = bed.add(Interface(product));
         if (node == QLatin1String("denied")) QVERIFY(bed.denyAccess(path));
@@ -141,7 +156,8 @@ class DoctorHidrawTest : public QObject {
         }
         QCOMPARE(first_failed, failed);
         QCOMPARE(its_fix.left(fix.size()), fix);
-        QVERIFY(printed.contains(QStringLiteral("✘ no sleep lock")));
+        QVERIFY(printed.contains(logind ? QStringLiteral("✔ logind is there for the sleep lock")
+                                        : QStringLiteral("✘ no sleep lock")));
         other_program.kill();
         other_program.waitForFinished();
     }
