@@ -218,8 +218,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
                                         "\"%2\"")
                              .arg(kLongestWait)
                              .arg(parser.value(wait)));
-        if (invocation.command == QLatin1String("list"))
-            return usage(QStringLiteral("list does not wait"));
+        if (invocation.command == QLatin1String("list") ||
+            invocation.command == QLatin1String("doctor"))
+            return usage(invocation.command + QStringLiteral(" does not wait"));
         invocation.wait_seconds = seconds;
     }
     parsed.invocation = std::move(invocation);
