@@ -143,9 +143,7 @@ class DoctorHidrawTest : public QObject {
         fclose(out);
         const QString printed = QString::fromUtf8(text, qsizetype(size));
         free(text);
-        qInfo().noquote() << QTest::currentDataTag() << "\n" << printed;
-
-        QCOMPARE(status, exit_code);
+        QVERIFY2(status == exit_code, qPrintable(printed));
         QString first_failed, its_fix;
         for (const QJsonValue check : object.value("checks").toArray()) {
             const QString key = check["check"].toString();
@@ -154,7 +152,7 @@ class DoctorHidrawTest : public QObject {
                 its_fix = check["fix"].toString();
             }
         }
-        QCOMPARE(first_failed, failed);
+        QVERIFY2(first_failed == failed, qPrintable(printed));
         QCOMPARE(its_fix.left(fix.size()), fix);
         QVERIFY(printed.contains(logind ? QStringLiteral("✔ logind is there for the sleep lock")
                                         : QStringLiteral("✘ no sleep lock")));
