@@ -23,10 +23,21 @@ void PrepareApplication(QApplication& app) {
     new CaretBlinkTimeout(&app);
 }
 
-std::optional<int> AnswerCommandLine(int argc, char** argv, const char* program) {
+std::string VersionLine(const char* program) { return std::string(program) + " " TALVO_VERSION; }
+
+std::optional<int> AnswerCommandLine(int argc, char** argv, const char* program,
+                                     std::string* record_path) {
     for (int i = 1; i < argc; ++i) {
+        if (record_path && std::strcmp(argv[i], "--record") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                std::fprintf(stderr, "%s: --record needs a FILE\n", program);
+                return 2;
+            }
+            *record_path = argv[++i];
+            continue;
+        }
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s %s\n", program, TALVO_VERSION);
+            std::printf("%s\n", VersionLine(program).c_str());
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0) {
@@ -36,8 +47,10 @@ std::optional<int> AnswerCommandLine(int argc, char** argv, const char* program)
                 "The TALVO-4 companion tool in windows: remote control, picture capture and\n"
                 "image slots. It takes no other command line and reads no settings.\n"
                 "\n"
-                "  --help       show this help and end\n"
-                "  --version    show the version and end\n"
+                "  --help         show this help and end\n"
+                "  --version      show the version and end\n"
+                "  --record FILE  write every report to and from the TALVO-4 into FILE (see\n"
+                "                 talvo4ctl(1), RECORDINGS), to send with a problem report\n"
                 "\n"
                 "talvo4-demo opens the same windows on a simulated TALVO-4 and prints every\n"
                 "report it receives. talvo4ctl drives the device from a terminal or a\n"

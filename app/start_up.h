@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <optional>
+#include <string>
 
 namespace talvo {
 
@@ -13,7 +14,13 @@ void PrepareApplication(QApplication& app);
 // standard output before anything asks for a display, so a package check or
 // a user on a plain terminal gets an answer instead of an aborted toolkit.
 // Returns the exit status when one of them was given; nullopt otherwise, and
-// every other argument stays ignored.
-std::optional<int> AnswerCommandLine(int argc, char** argv, const char* program);
+// every other argument stays ignored. Where `record_path` is given, it
+// receives the FILE of "--record FILE" (a --record without one is a usage
+// error, exit status 2).
+std::optional<int> AnswerCommandLine(int argc, char** argv, const char* program,
+                                     std::string* record_path = nullptr);
+
+// "talvo4 0.80": the program and its version.
+std::string VersionLine(const char* program);
 
 }  // namespace talvo

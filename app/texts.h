@@ -10,11 +10,17 @@ namespace talvo::texts {
 inline const QString kMainCaption = QStringLiteral("TALVO-4 映像信号調整TOOL Ver 0.80");
 inline const QString kConnected = QStringLiteral("ＴＡＬＶＯ－４  Ｃｏｎｎｅｃｔ");
 inline const QString kNotConnected = QStringLiteral("ＴＡＬＶＯ－４\u3000No\u3000Ｃｏｎｎｅｃｔ");
+// The next step both hints below end with: the terminal tool's check of
+// everything between this user and the device.
+inline const QString kDoctorStep =
+    QStringLiteral("。原因と直し方は次のコマンドで確認できます：talvo4ctl doctor");
 // Tooltip and accessible description of Text1 when a TALVO-4 is plugged in
 // but this user may not open it.
-inline const QString kNoPermissionHint = QStringLiteral(
-    "TALVO-4 は接続されていますが、このユーザーには開く権限がありません。"
-    "udev ルール 70-talvo4.rules で許可できます");
+inline const QString kNoPermissionHint =
+    QStringLiteral(
+        "TALVO-4 は接続されていますが、このユーザーには開く権限がありません。"
+        "udev ルール 70-talvo4.rules で許可できます") +
+    kDoctorStep;
 // Tooltip and accessible description of Text1 when another program holds
 // the TALVO-4, naming it as far as it is known. The name comes from the
 // system's process table and may hold any byte; whatever is not printable
@@ -30,7 +36,8 @@ inline QString InUseHint(const LockHolder& holder) {
     return QStringLiteral(
                "TALVO-4 は%1が使用中です。"
                "そのプログラムを終了してから、このツールを起動し直してください")
-        .arg(who);
+               .arg(who) +
+           kDoctorStep;
 }
 inline const QString kCommand1Caption = QStringLiteral("入出力映像信号調整");
 inline const QString kCommand2Caption = QStringLiteral("リモートコントロール");

@@ -46,6 +46,8 @@ QString HelpText() {
                "                            checksum (the first 1 MiB of FILE)\n"
                "  rom verify FILE           compare the ROM's checksum with FILE's, writing\n"
                "                            nothing (exit status 1 when they differ)\n"
+               "  doctor                    check, step by step, what stands between this user\n"
+               "                            and the TALVO-4, and how to fix each problem\n"
                "\n"
                "Options:\n"
                "  --simulate                use the built-in simulated TALVO-4 instead of USB\n"
@@ -62,6 +64,13 @@ QString HelpText() {
                "                            standard output (-o -); default png\n"
                "  --json                    print one JSON object with the result on standard\n"
                "                            output (--help and --version stay text)\n"
+               "  --record FILE             write every report out and in, and the result, to\n"
+               "                            FILE (JSON Lines; see talvo4ctl(1))\n"
+               "  --replay FILE             answer from the recording FILE instead of a device;\n"
+               "                            every report sent must be the recorded one\n"
+               "  --replay-speed instant|recorded\n"
+               "                            answer at once, or after the recorded waits\n"
+               "                            (default)\n"
                "  -h, --help                show this help\n"
                "  -v, --version             show the version\n"
                "\n"
@@ -83,6 +92,7 @@ QString HelpText() {
                "       program\n"
                "  4    the device vanished or fell silent during the operation, or never\n"
                "       reported its ROM checksum (rom verify)\n"
+               "  5    --replay: the tool departed from the recording\n"
                "  130  interrupted by Ctrl+C\n"
                "\n"
                "Developer option, with --simulate only:\n"
@@ -106,6 +116,24 @@ bool JsonAmong(const QStringList& arguments) {
     return false;
 }
 
+// What is wrong with --record, --replay and --replay-speed; nullopt where
+// nothing is.
+std::optional<QString> FieldKitUsageError(const QStringList& record, const QStringList& replay,
+                                          const QStringList& speed, bool device_chosen) {
+    if (record.size() > 1) return QStringLiteral("--record given twice");
+    if (replay.size() > 1) return QStringLiteral("--replay given twice");
+    if (speed.size() > 1) return QStringLiteral("--replay-speed given twice");
+    if (!speed.isEmpty() && replay.isEmpty())
+        return QStringLiteral("--replay-speed needs --replay");
+    if (!speed.isEmpty() && speed.front() != QLatin1String("instant") &&
+        speed.front() != QLatin1String("recorded"))
+        return QStringLiteral("--replay-speed takes instant or recorded, not \"%1\"")
+            .arg(speed.front());
+    if (!replay.isEmpty() && device_chosen)
+        return QStringLiteral("--replay is the device: it takes no --simulate or --device");
+    return std::nullopt;
+}
+
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
@@ -122,10 +150,14 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
                                     QStringLiteral("FILE"));
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
     const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption record(QStringLiteral("record"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption replay(QStringLiteral("replay"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption replay_speed(QStringLiteral("replay-speed"), QString(),
+                                          QStringLiteral("SPEED"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions(
-        {simulate, fault, device, trace, wait, quiet, output, format, json, help, version});
+    parser.addOptions({simulate, fault, device, trace, wait, quiet, output, format, json, record,
+                       replay, replay_speed, help, version});
 
     ParsedCommandLine parsed;
     const auto usage = [&parsed](const QString& text) {
@@ -152,6 +184,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     if (parser.values(output).size() > 1) return usage(QStringLiteral("--output given twice"));
     if (parser.values(wait).size() > 1) return usage(QStringLiteral("--wait given twice"));
     if (parser.values(format).size() > 1) return usage(QStringLiteral("--format given twice"));
+    if (const auto problem = FieldKitUsageError(parser.values(record), parser.values(replay),
+                                                parser.values(replay_speed),
+                                                parser.isSet(simulate) || parser.isSet(device)))
+        return usage(*problem);
 
     Invocation invocation;
     invocation.device.simulate = parser.isSet(simulate);
@@ -164,6 +200,12 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     invocation.format = parser.value(format);
     invocation.command = positional.front();
     invocation.words = positional.mid(1);
+    invocation.device.record = parser.value(record);
+    invocation.device.replay = parser.value(replay);
+    invocation.device.replay_instant = parser.value(replay_speed) == QLatin1String("instant");
+    invocation.device.command_line = positional;
+    if (parser.isSet(output)) invocation.device.command_line << "-o" << invocation.output;
+    if (parser.isSet(format)) invocation.device.command_line << "--format" << invocation.format;
     if (!invocation.output.isEmpty() && invocation.command != QLatin1String("capture"))
         return usage(QStringLiteral("--output belongs to capture only"));
     if (parser.isSet(format) && invocation.command != QLatin1String("capture"))
@@ -177,8 +219,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
                                         "\"%2\"")
                              .arg(kLongestWait)
                              .arg(parser.value(wait)));
-        if (invocation.command == QLatin1String("list"))
-            return usage(QStringLiteral("list does not wait"));
+        if (invocation.command == QLatin1String("list") ||
+            invocation.command == QLatin1String("doctor"))
+            return usage(invocation.command + QStringLiteral(" does not wait"));
         invocation.wait_seconds = seconds;
     }
     parsed.invocation = std::move(invocation);

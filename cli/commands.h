@@ -56,6 +56,7 @@ Prepared PrepareCapture(const QStringList& words, const QString& output, const Q
                         StandardOutput standard_output = {});
 Prepared PrepareTiming(const QStringList& words);
 Prepared PrepareRom(const QStringList& words);
+Prepared PrepareDoctor(const QStringList& words, const DeviceChoice& device);
 
 // What talvo4ctl says of a ROM write of `path` that ran, `verdict` being the
 // operation's last status text; returns the exit status.

@@ -25,6 +25,7 @@ constexpr ReasonRow kReasonRows[] = {
     {Reason::DeviceLost, "device-lost", kExitDeviceLost},
     {Reason::DeviceSilent, "device-silent", kExitDeviceLost},
     {Reason::NoAnswer, "no-answer", kExitDeviceLost},
+    {Reason::Diverged, "diverged", kExitDiverged},
     {Reason::Interrupted, "interrupted", kExitInterrupted},
 };
 

@@ -25,6 +25,7 @@ enum class Reason {
     DeviceLost,
     DeviceSilent,
     NoAnswer,  // answered every poll, never had its ROM checksum ready
+    Diverged,
     Interrupted,
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/field_kit.h"
 #include "cli/simulation.h"
 #include "cli/trace.h"
 #include "device/hidapi_platform.h"
@@ -58,32 +59,42 @@ Session::~Session() {
 
 std::unique_ptr<Session> Session::Create(const DeviceChoice& choice, Console& console) {
     std::unique_ptr<Session> session(new Session(choice, console));
-    if (choice.simulate) {
+    if (!choice.replay.isEmpty()) {
+        session->field_kit_ = FieldKit::Replay(choice, console);
+        if (!session->field_kit_ || !session->build(*session->field_kit_->replayPlatform()))
+            return nullptr;
+    } else if (choice.simulate) {
         QString error;
         session->simulation_ = Simulation::Create(choice.faults, error);
         if (!session->simulation_) {
             console.error(QStringLiteral("talvo4ctl: ") + error);
             return nullptr;
         }
-        session->build(session->simulation_->platform());
+        if (!session->build(session->simulation_->platform())) return nullptr;
     } else {
         session->owned_ = std::make_unique<HidapiPlatform>();
-        session->build(*session->owned_);
+        if (!session->build(*session->owned_)) return nullptr;
     }
     return session;
 }
 
-void Session::build(HidPlatform& base) {
+bool Session::build(HidPlatform& base) {
     platform_ = &base;
     if (!choice_.path.isEmpty()) {
         chosen_ = std::make_unique<OnePathPlatform>(*platform_, choice_.path.toStdString());
         platform_ = chosen_.get();
+    }
+    if (!choice_.record.isEmpty()) {
+        if (!field_kit_) field_kit_ = std::make_unique<FieldKit>();
+        platform_ = field_kit_->record(*platform_, choice_, console_);
+        if (!platform_) return false;
     }
     if (choice_.trace) {
         traced_ = std::make_unique<TracingPlatform>(*platform_, console_);
         platform_ = traced_.get();
     }
     link_ = std::make_unique<DeviceLink>(*platform_);
+    return true;
 }
 
 std::vector<ListedInterface> Session::list() { return ListTalvoInterfaces(*platform_); }

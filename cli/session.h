@@ -14,6 +14,7 @@
 namespace talvo::cli {
 
 class Simulation;
+class FieldKit;
 
 // Why no TALVO-4 can be used now.
 struct Unavailable {
@@ -28,6 +29,10 @@ struct DeviceChoice {
     QStringList faults;  // simulated faults, only with simulate
     QString path;        // --device; empty: the first TALVO-4
     bool trace = false;
+    QString record;               // --record FILE: every report into FILE
+    QString replay;               // --replay FILE: the recording in place of the device
+    bool replay_instant = false;  // --replay-speed instant
+    QStringList command_line;     // what a recording names as its command
 };
 
 class Session {
@@ -41,6 +46,8 @@ class Session {
 
     // Every TALVO-4 present, and whether it can be opened.
     std::vector<ListedInterface> list();
+    // Every HID interface present, with what the enumeration knows of it.
+    std::vector<HidInterfaceInfo> describe() { return platform_->describe(); }
     // The program that holds a listed TALVO-4 (so that this one must leave
     // it alone, though the system may open it); nullopt when it is free.
     // A holder that cannot be seen is one without a name or pid.
@@ -51,6 +58,8 @@ class Session {
     bool connect();
     DeviceLink& link() { return *link_; }
     Simulation* simulation() { return simulation_.get(); }
+    // --record and --replay; nullptr where neither was given.
+    FieldKit* fieldKit() { return field_kit_.get(); }
 
     // The advice for an interface this user may not open.
     static QString PermissionAdvice(const QString& path);
@@ -60,13 +69,15 @@ class Session {
 
   private:
     Session(const DeviceChoice& choice, Console& console);
-    void build(HidPlatform& base);
+    // False when --record or --replay cannot be set up (said on the console).
+    bool build(HidPlatform& base);
 
     DeviceChoice choice_;
     Console& console_;
     std::unique_ptr<Simulation> simulation_;
     std::unique_ptr<HidPlatform> owned_;   // hidapi, when not simulating
     std::unique_ptr<HidPlatform> chosen_;  // only the --device path
+    std::unique_ptr<FieldKit> field_kit_;  // replaces the device, or records it
     std::unique_ptr<HidPlatform> traced_;
     HidPlatform* platform_ = nullptr;  // the outermost of the above
     std::unique_ptr<DeviceLink> link_;

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+#include "cli/field_kit.h"
+
 namespace talvo::cli {
 
 Prepared UsageError(const QString& text) { return {nullptr, text, false}; }
@@ -113,18 +115,20 @@ int Run(const ParsedCommandLine& parsed, Console& console, Context& context) {
     }
     auto session = Session::Create(invocation.device, console);
     if (!session) return kExitUsage;
+    int status = kExitDone;
     if (prepared.command->needsDevice()) {
-        const int opened = OpenDevice(*session, invocation.wait_seconds, console,
-                                      context.interrupts, context.report);
-        if (opened != kExitDone) return opened;
+        status = OpenDevice(*session, invocation.wait_seconds, console, context.interrupts,
+                            context.report);
         // Pressed while the device was opened or looked for: the user
         // wanted nothing sent, as during the wait.
-        if (context.interrupts.presses() > 0) {
+        if (status == kExitDone && context.interrupts.presses() > 0) {
             console.error(QStringLiteral("talvo4ctl: interrupted by Ctrl+C; nothing was sent"));
-            return kExitInterrupted;
+            status = kExitInterrupted;
         }
     }
-    return prepared.command->run(*session, context);
+    if (status == kExitDone) status = prepared.command->run(*session, context);
+    if (FieldKit* kit = session->fieldKit()) return kit->finish(status, invocation.output, context);
+    return status;
 }
 
 }  // namespace
@@ -140,6 +144,7 @@ Prepared PrepareCommand(const Invocation& invocation, const Console& console) {
                               {invocation.json, console.outputIsTerminal()});
     if (name == QLatin1String("timing")) return PrepareTiming(invocation.words);
     if (name == QLatin1String("rom")) return PrepareRom(invocation.words);
+    if (name == QLatin1String("doctor")) return PrepareDoctor(invocation.words, invocation.device);
     return UsageError(QStringLiteral("unknown command \"%1\"").arg(name));
 }
 

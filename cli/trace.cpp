@@ -10,6 +10,9 @@ class TracingConnection : public HidConnection {
 
     std::optional<HidAttributes> attributes() override { return inner_->attributes(); }
     std::optional<HidCaps> capabilities() override { return inner_->capabilities(); }
+    std::optional<std::vector<uint8_t>> reportDescriptor() override {
+        return inner_->reportDescriptor();
+    }
 
     bool writeReport(std::span<const uint8_t> report) override {
         const bool written = inner_->writeReport(report);

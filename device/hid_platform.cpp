@@ -8,7 +8,7 @@ std::vector<HidInterfaceInfo> HidPlatform::describe() {
         HidAttributes attributes;
         if (const auto connection = open(path))
             attributes = connection->attributes().value_or(HidAttributes{});
-        list.push_back({std::move(path), attributes});
+        list.push_back({std::move(path), attributes, {}, {}});
     }
     return list;
 }

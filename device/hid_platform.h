@@ -44,6 +44,8 @@ enum class OpenRefusal {
 struct HidInterfaceInfo {
     std::string path;
     HidAttributes attributes;
+    std::string port;    // USB port path ("1-2.3"); empty where unknown
+    std::string serial;  // empty where unknown
 };
 
 // One open handle on a HID interface.
@@ -52,6 +54,8 @@ class HidConnection {
     virtual ~HidConnection() = default;
     virtual std::optional<HidAttributes> attributes() = 0;
     virtual std::optional<HidCaps> capabilities() = 0;
+    // The report descriptor's bytes, where the backend can hand them over.
+    virtual std::optional<std::vector<uint8_t>> reportDescriptor() { return std::nullopt; }
     // Writes one whole output report; byte 0 is the report ID.
     virtual bool writeReport(std::span<const uint8_t> report) = 0;
     // Reads the oldest queued input report into `buffer` as [report ID, data...],

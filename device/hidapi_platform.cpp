@@ -27,6 +27,8 @@ class HidapiConnection : public HidConnection {
         return LongestReportLengths(*parsed);
     }
 
+    std::optional<std::vector<uint8_t>> reportDescriptor() override { return readDescriptor(); }
+
     bool writeReport(std::span<const uint8_t> report) override {
         if (report.empty()) return false;
         return hid_write(device_, report.data(), report.size()) == int(report.size());
@@ -104,7 +106,7 @@ std::vector<HidInterfaceInfo> HidapiPlatform::describe() {
         std::string path = info->path;
         if (known_.count(path)) continue;
         known_.emplace(path, AttributesFrom(*info));
-        interfaces.push_back({std::move(path), AttributesFrom(*info)});
+        interfaces.push_back({std::move(path), AttributesFrom(*info), {}, {}});
     }
     hid_free_enumeration(list);
     return interfaces;

@@ -28,6 +28,10 @@ class SimConnection : public HidConnection {
         return LongestReportLengths(*parsed);
     }
 
+    std::optional<std::vector<uint8_t>> reportDescriptor() override {
+        return interface_.report_descriptor;
+    }
+
     bool writeReport(std::span<const uint8_t> report) override {
         return interface_.device ? interface_.device->write(report) : true;
     }
@@ -73,7 +77,8 @@ std::unique_ptr<HidConnection> SimPlatform::open(const std::string& path) {
 std::vector<HidInterfaceInfo> SimPlatform::describe() {
     std::vector<HidInterfaceInfo> list;
     for (const auto& interface : interfaces_)
-        list.push_back({interface.path, {interface.vendor_id, interface.product_id, 0x0100}});
+        list.push_back(
+            {interface.path, {interface.vendor_id, interface.product_id, 0x0100}, {}, {}});
     return list;
 }
 

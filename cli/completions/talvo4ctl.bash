@@ -12,9 +12,9 @@ _talvo4ctl_key_names() {
 }
 
 _talvo4ctl() {
-    local commands='list key keys slot capture timing rom'
+    local commands='list key keys slot capture timing rom doctor'
     local options='--simulate --device --wait --trace -q --quiet -o --output --json --format
-        -h --help -v --version --simulate-fault'
+        --record --replay --replay-speed -h --help -v --version --simulate-fault'
     local faults='vanish-after: silent-after: answer-delay: fpga: size: bad-rom-cell:
         checksum-never-ready timing-base: refuse:'
     local parameters='h2pos= v2pos= h2size= v2size= clamp_start= clamp_width= hst= vst= hsw=
@@ -35,7 +35,8 @@ _talvo4ctl() {
     local i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        --device | --wait | -o | --output | --format | --simulate-fault) ((i++)) ;;
+        --device | --wait | -o | --output | --format | --simulate-fault | --record | --replay | \
+            --replay-speed) ((i++)) ;;
         -*) ;;
         *) args+=("${words[i]}") ;;
         esac
@@ -47,12 +48,16 @@ _talvo4ctl() {
         local -a nodes=(/dev/hidraw*)
         [[ -e ${nodes[0]} ]] && mapfile -t COMPREPLY < <(compgen -W "${nodes[*]}" -- "$cur")
         ;;
-    -o | --output)
+    -o | --output | --record | --replay)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         ;;
     --format)
         mapfile -t COMPREPLY < <(compgen -W 'bmp png' -- "$cur")
+        ;;
+    --replay-speed)
+        mapfile -t COMPREPLY < <(compgen -W 'instant recorded' -- "$cur")
+        return 0
         ;;
     --simulate-fault)
         [[ $cur == *:* ]] || mapfile -t COMPREPLY < <(compgen -W "$faults" -- "$cur")

@@ -14,7 +14,8 @@ function __talvo4ctl_args
             continue
         end
         switch $word
-            case --device --wait -o --output --format --simulate-fault
+            case --device --wait -o --output --format --simulate-fault --record --replay \
+                --replay-speed
                 set skip 1
             case '-*'
             case '*'
@@ -51,6 +52,10 @@ complete -c talvo4ctl -s q -l quiet -d 'Print only results and errors'
 complete -c talvo4ctl -s o -l output -r -F -d 'The file capture writes'
 complete -c talvo4ctl -l json -d 'Print results as JSON'
 complete -c talvo4ctl -l format -x -a 'bmp png' -d 'Picture file format'
+complete -c talvo4ctl -l record -r -F -d 'Write every report and the result into this file'
+complete -c talvo4ctl -l replay -r -F -d 'Answer from this recording instead of a device'
+complete -c talvo4ctl -l replay-speed -x -a 'instant recorded' \
+    -d 'Answer at once or after the recorded waits'
 complete -c talvo4ctl -s h -l help -d 'Show the help'
 complete -c talvo4ctl -s v -l version -d 'Show the version'
 complete -c talvo4ctl -l simulate-fault -x -d 'Make the simulated device misbehave' \
@@ -64,6 +69,7 @@ complete -c talvo4ctl -n __talvo4ctl_wants -a slot -d 'Record or show an image s
 complete -c talvo4ctl -n __talvo4ctl_wants -a capture -d 'Capture one picture'
 complete -c talvo4ctl -n __talvo4ctl_wants -a timing -d 'Show, save, load or change the timing'
 complete -c talvo4ctl -n __talvo4ctl_wants -a rom -d 'Write a file into the ROM or check it'
+complete -c talvo4ctl -n __talvo4ctl_wants -a doctor -d 'Check what keeps the TALVO-4 from use'
 
 complete -c talvo4ctl -n '__talvo4ctl_after key' -a '(__talvo4ctl_key_names)'
 

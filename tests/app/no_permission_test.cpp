@@ -73,6 +73,7 @@ class NoPermissionTest : public QObject {
         }
         QVERIFY(texts::kNoPermissionHint.contains(QLatin1String(kUdevRuleName)));
         QVERIFY(EncodesInCp932(texts::kNoPermissionHint));
+        QVERIFY(texts::kNoPermissionHint.endsWith(QLatin1String("talvo4ctl doctor")));
         QCOMPARE(lines.size(), 1);
         const QString& line = lines.front();
         QVERIFY2(line.contains(QString::fromStdString(path)), qPrintable(line));
@@ -146,6 +147,7 @@ class NoPermissionTest : public QObject {
         QFETCH(QString, named);
         const QString hint = texts::InUseHint({program.toStdString(), pid});
         QVERIFY2(hint.contains(named) && EncodesInCp932(hint), qPrintable(hint));
+        QVERIFY(hint.endsWith(QLatin1String("talvo4ctl doctor")));
     }
 
     // Another process holds the simulated TALVO-4's lock, as talvo4ctl would

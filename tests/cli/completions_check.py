@@ -19,6 +19,7 @@ TYPED = [
     ("talvo4ctl ro", lambda e: {"rom"}),
     ("talvo4ctl key u", lambda e: {k for k in e["keys"] if k.startswith("u")}),
     ("talvo4ctl --device /dev/x ro", lambda e: {"rom"}),
+    ("talvo4ctl --replay x.jsonl --replay-speed instant do", lambda e: {"doctor"}),
     ("talvo4ctl --simulate-fault vanish-after:3 ti", lambda e: {"timing"}),
     ("talvo4ctl timing set h2pos=300 v", lambda e: {p for p in e["timing set"] if p[0] == "v"}),
 ]

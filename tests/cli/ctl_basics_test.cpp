@@ -45,7 +45,7 @@ class CtlBasicsTest : public QObject {
                                  "timing set NAME=VALUE", "rom write FILE", "--simulate",
                                  "--device PATH", "--wait SECONDS", "--trace", "--quiet", "130"})
             QVERIFY2(run.out.contains(word), word);
-        for (int status = 0; status <= 4; ++status)
+        for (int status = 0; status <= 5; ++status)
             QVERIFY(run.out.contains(QByteArray("\n  ") + QByteArray::number(status) + "    "));
         const CtlRun version = RunCtl({QStringLiteral("--version")});
         QCOMPARE(version.exit_code, 0);

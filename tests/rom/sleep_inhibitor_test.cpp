@@ -3,161 +3,37 @@
 // the erase until the verdict and is let go however the write ends, and
 // that the write goes on without a bus or without logind.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <QDBusConnection>
-#include <QDBusContext>
-#include <QDBusUnixFileDescriptor>
 #include <QLineEdit>
-#include <QMutex>
-#include <QProcess>
 #include <QTest>
-#include <QThread>
 
 #include "rom/rom_plan.h"
 #include "rom/rom_texts.h"
 #include "rom/sleep_inhibitor.h"
 #include "tests/rom/rom_test_support.h"
+#include "tests/support/login1_stand_in.h"
 #include "tests/support/rig.h"
 #include "tests/support/test_main.h"
 
 using namespace talvo;
 using namespace talvo::testing;
 
-namespace {
-
-struct InhibitCall {
-    QString what, who, why, mode;
-};
-
-// Answers Inhibit as logind does: with the write end of a pipe, whose read
-// end it keeps, so that it sees the lock go when every copy is closed.
-// Lives in a thread of its own, since the caller blocks while it waits.
-class Login1StandIn : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
-
-  public:
-    ~Login1StandIn() override {
-        if (read_end_ >= 0) ::close(read_end_);
-    }
-    std::vector<InhibitCall> calls() const {
-        QMutexLocker lock(&mutex_);
-        return calls_;
-    }
-    void setRefusing(bool refusing) {
-        QMutexLocker lock(&mutex_);
-        refusing_ = refusing;
-    }
-    // Whether the last lock handed out is still open somewhere else.
-    bool lockHeld() const { return !hungUpWithin(0); }
-    bool lockReleasedWithin(int ms) const { return hungUpWithin(ms); }
-
-  public slots:
-    QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why,
-                                    const QString& mode) {
-        QMutexLocker lock(&mutex_);
-        calls_.push_back({what, who, why, mode});
-        if (refusing_) {
-            sendErrorReply(QDBusError::AccessDenied, QStringLiteral("Permission denied"));
-            return {};
-        }
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0) return {};
-        if (read_end_ >= 0) ::close(read_end_);
-        read_end_ = ends[0];
-        QDBusUnixFileDescriptor handed(ends[1]);  // a copy of its own
-        ::close(ends[1]);
-        return handed;
-    }
-
-  private:
-    bool hungUpWithin(int ms) const {
-        QMutexLocker lock(&mutex_);
-        if (read_end_ < 0) return true;
-        pollfd end{read_end_, POLLIN, 0};
-        return ::poll(&end, 1, ms) == 1 && (end.revents & (POLLHUP | POLLIN));
-    }
-
-    mutable QMutex mutex_;
-    std::vector<InhibitCall> calls_;
-    bool refusing_ = false;
-    int read_end_ = -1;
-};
-
-// A bus of the test's own that lets anyone own a name and call anything.
-QByteArray BusConfig(const QString& socket) {
-    return "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-           " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-           "<busconfig>\n"
-           "  <type>session</type>\n"
-           "  <listen>unix:path=" +
-           QFile::encodeName(socket) +
-           "</listen>\n"
-           "  <auth>EXTERNAL</auth>\n"
-           "  <policy context=\"default\">\n"
-           "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-           "    <allow eavesdrop=\"true\"/>\n"
-           "    <allow own=\"*\"/>\n"
-           "  </policy>\n"
-           "</busconfig>\n";
-}
-
-const QString kService = QStringLiteral("org.freedesktop.login1");
-const QString kStandInConnection = QStringLiteral("login1-stand-in");
-
-}  // namespace
-
 class SleepInhibitorTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QProcess bus_daemon_;
-    QString address_;
-    QThread stand_in_thread_;
+    std::unique_ptr<StandInSystemBus> bus_;
     Login1StandIn* stand_in_ = nullptr;
 
-    QDBusConnection standInBus() { return QDBusConnection(kStandInConnection); }
     size_t calls() const { return stand_in_->calls().size(); }
 
   private slots:
     void initTestCase() {
-        const QString config = dir_.filePath(QStringLiteral("bus.conf"));
-        QFile file(config);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(BusConfig(dir_.filePath(QStringLiteral("system_bus_socket"))));
-        file.close();
-        bus_daemon_.start(QStringLiteral("dbus-daemon"),
-                          {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                           QStringLiteral("--print-address")});
-        QVERIFY2(bus_daemon_.waitForStarted(10000), "dbus-daemon did not start");
-        for (int i = 0; i < 100 && !bus_daemon_.canReadLine(); ++i)
-            bus_daemon_.waitForReadyRead(100);
-        address_ = QString::fromUtf8(bus_daemon_.readLine()).trimmed();
-        QVERIFY2(!address_.isEmpty(), "dbus-daemon gave no address");
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address_.toUtf8());
-
-        stand_in_ = new Login1StandIn;
-        stand_in_->moveToThread(&stand_in_thread_);
-        stand_in_thread_.start();
-        QDBusConnection bus = QDBusConnection::connectToBus(address_, kStandInConnection);
-        QVERIFY(bus.isConnected());
-        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/login1"), stand_in_,
-                                   QDBusConnection::ExportAllSlots));
-        QVERIFY(bus.registerService(kService));
+        bus_ = std::make_unique<StandInSystemBus>();
+        QVERIFY2(bus_->ok(), "no dbus-daemon with logind's stand-in");
+        stand_in_ = &bus_->standIn();
     }
-    void cleanupTestCase() {
-        QDBusConnection::disconnectFromBus(kStandInConnection);
-        stand_in_thread_.quit();
-        stand_in_thread_.wait(5000);
-        delete stand_in_;
-        bus_daemon_.terminate();
-        bus_daemon_.waitForFinished(5000);
-    }
+    void cleanupTestCase() { bus_.reset(); }
     void init() {
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address_.toUtf8());
+        bus_->use();
         stand_in_->setRefusing(false);
     }
 
@@ -198,14 +74,11 @@ class SleepInhibitorTest : public QObject {
     void goesOnWithoutALock() {
         QFETCH(QString, setting);
         QFETCH(QString, reason);
-        if (setting == QLatin1String("no bus"))
-            qputenv("DBUS_SYSTEM_BUS_ADDRESS",
-                    "unix:path=" + QFile::encodeName(dir_.filePath(QStringLiteral("none"))));
-        if (setting == QLatin1String("no logind"))
-            QVERIFY(standInBus().unregisterService(kService));
+        if (setting == QLatin1String("no bus")) bus_->useNoBus();
+        if (setting == QLatin1String("no logind")) QVERIFY(bus_->leaveBus());
         if (setting == QLatin1String("refused")) stand_in_->setRefusing(true);
         const SleepInhibitor lock;
-        if (setting == QLatin1String("no logind")) QVERIFY(standInBus().registerService(kService));
+        if (setting == QLatin1String("no logind")) QVERIFY(bus_->returnToBus());
         QVERIFY(!lock.held());
         QVERIFY2(lock.failure().startsWith(reason), qPrintable(lock.failure()));
         QVERIFY(!lock.failure().contains(QLatin1Char('\n')));
@@ -260,8 +133,7 @@ class SleepInhibitorTest : public QObject {
     // A machine without logind writes as before, and the window says
     // nothing about the lock it could not get.
     void windowWritesSilentlyWithoutALock() {
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS",
-                "unix:path=" + QFile::encodeName(dir_.filePath(QStringLiteral("none"))));
+        bus_->useNoBus();
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
         QTemporaryDir files;
         const QByteArray file = Pattern(100);
