@@ -24,6 +24,7 @@ constexpr ReasonRow kReasonRows[] = {
     {Reason::Busy, "busy", kExitNoDevice},
     {Reason::DeviceLost, "device-lost", kExitDeviceLost},
     {Reason::DeviceSilent, "device-silent", kExitDeviceLost},
+    {Reason::WriteError, "write-error", kExitDeviceLost},
     {Reason::Interrupted, "interrupted", kExitInterrupted},
 };
 
@@ -83,7 +84,9 @@ QJsonObject Report::object(int exit_code, const QString& error) const {
 }
 
 int DeviceWentExit(Report& report, Ending ending) {
-    report.setReason(ending == Ending::DeviceSilent ? Reason::DeviceSilent : Reason::DeviceLost);
+    report.setReason(ending == Ending::DeviceSilent  ? Reason::DeviceSilent
+                     : ending == Ending::WriteFailed ? Reason::WriteError
+                                                     : Reason::DeviceLost);
     return kExitDeviceLost;
 }
 

@@ -24,6 +24,7 @@ enum class Reason {
     Busy,
     DeviceLost,
     DeviceSilent,
+    WriteError,
     Interrupted,
 };
 

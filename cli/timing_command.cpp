@@ -37,7 +37,8 @@ QJsonObject ParametersJson(const TimingState& timing) {
 }
 
 bool DeviceWent(Ending ending) {
-    return ending == Ending::DeviceLost || ending == Ending::DeviceSilent;
+    return ending == Ending::DeviceLost || ending == Ending::DeviceSilent ||
+           ending == Ending::WriteFailed;
 }
 
 class TimingCommand : public Command {
@@ -74,6 +75,7 @@ class TimingCommand : public Command {
                 return kExitInterrupted;
             case Ending::DeviceLost:
             case Ending::DeviceSilent:
+            case Ending::WriteFailed:
                 context.console.error(
                     QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), step));
                 return DeviceWentExit(context.report, outcome.ending);

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace talvo::cli {
@@ -32,6 +33,13 @@ std::optional<Prepared> UnwritableOutput(const QString& path) {
 
 QString LostDeviceText(const DeviceLink& link) {
     const auto& health = link.health();
+    // Still there, but it did not take a report: no unplug, and no replug needed.
+    if (health.write_errors_in_a_row > 0)
+        return QStringLiteral("the TALVO-4 did not take a report (write error: %1; %2 tries)")
+            .arg(health.last_write_error != 0
+                     ? QString::fromLocal8Bit(strerror(health.last_write_error))
+                     : QStringLiteral("cut short"))
+            .arg(DeviceLink::kWriteAttempts);
     if (health.failed_writes_in_a_row > 0 || health.failed_reads_in_a_row > 0)
         return QStringLiteral("the TALVO-4 vanished (its reports could no longer be %1)")
             .arg(health.failed_writes_in_a_row > 0 ? QStringLiteral("sent")

@@ -273,9 +273,9 @@ class CtlBasicsTest : public QObject {
         QCOMPARE(RunCtl(Simulated({"key", "5"}), 10000, runtime.path()).exit_code, 0);
     }
 
-    // A TALVO-4 whose reports cannot carry a command (the report ID and its
-    // eight bytes out, one byte of answer in) is refused before anything is
-    // sent: the link would drop every command to it.
+    // A TALVO-4 interface whose reports cannot carry a command (the report ID
+    // and its eight bytes out, one byte of answer in) is passed over before
+    // anything is sent: the link would drop every command to it.
     void refusesReportsNoCommandFitsIn_data() {
         QTest::addColumn<int>("output_bytes");  // data bytes of each report
         QTest::addColumn<int>("input_bytes");
@@ -306,7 +306,7 @@ class CtlBasicsTest : public QObject {
         char said[256] = {};
         QCOMPARE(std::fgets(said, sizeof said, err) != nullptr, !opens);
         std::fclose(err);
-        if (!opens) QVERIFY2(QByteArray(said).contains("report lengths no command fits in"), said);
+        if (!opens) QVERIFY2(QByteArray(said).contains("not a TALVO-4 command interface"), said);
         QVERIFY(talvo.reports().empty());
     }
 
@@ -372,6 +372,14 @@ class CtlBasicsTest : public QObject {
             R"({"keys":[{"name":"up","code":12},{"name":"05","code":5}]})");
         row("keys before the device vanished", {"--simulate-fault", "vanish-after:1", "key", "5"},
             4, "device-lost", R"({"keys":[]})");
+        row("keys the device stalls every time", {"--simulate-fault", "stall-from:0", "key", "5"},
+            4, "write-error", R"({"keys":[]})");
+        row("keys past a composite device's keyboard",
+            {"--simulate-fault", "keyboard-first", "key", "5"}, 0, "done",
+            R"({"keys":[{"name":"05","code":5}]})");
+        row("list of a composite device", {"--simulate-fault", "keyboard-first", "list"}, 0, "done",
+            R"({"interfaces":[{"path":"sim:talvo-4-keyboard","input_report_length":9,)"
+            R"("output_report_length":2,"state":"other-interface"},{"state":"ready"}]})");
         row("slot rec", {"slot", "rec", "3"}, 0, "done", R"({"action":"rec","slot":3})");
         row("slot live", {"slot", "live"}, 0, "done", R"({"action":"live","slot":null})");
         row("words that do not parse", {"--fast", "list"}, 2, "usage");
@@ -411,6 +419,8 @@ class CtlBasicsTest : public QObject {
         QTest::addColumn<QString>("said");
         QTest::newRow("vanishes") << "vanish-after:2"
                                   << "vanished";
+        QTest::newRow("stops taking reports") << "stall-from:2"
+                                              << "did not take a report (write error: Broken pipe";
     }
     void lostDeviceDuringKeys() {
         QFETCH(QString, fault);

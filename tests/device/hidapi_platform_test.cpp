@@ -3,6 +3,8 @@
 
 #include "tests/support/test_main.h"
 
+#include <cerrno>
+
 #include "device/device_link.h"
 #include "device/device_listing.h"
 #include "device/hidapi_platform.h"
@@ -35,6 +37,22 @@ Bytes NumberedDescriptor() {
 
 MockInterface Talvo(const std::string& usb_name, const std::string& node) {
     return {usb_name, node, kTalvoVendorId, kTalvoProductId, 0x0100, TalvoDescriptor()};
+}
+
+// The TALVO-4's collection with a Report ID item in it.
+Bytes NumberedTalvoDescriptor() {
+    Bytes bytes = TalvoDescriptor();
+    bytes.insert(bytes.begin() + 7, {0x85, 0x01});  // after Collection (Application)
+    return bytes;
+}
+
+// A boot keyboard: input 8 bytes, output 1 (9 and 2 with the report ID).
+Bytes KeyboardDescriptor() {
+    return {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15,
+            0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08,
+            0x81, 0x01, 0x95, 0x05, 0x75, 0x01, 0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91,
+            0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06, 0x75, 0x08, 0x15, 0x00,
+            0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0};
 }
 
 // Same maker, another product.
@@ -85,6 +103,64 @@ class HidapiPlatformTest : public QObject {
 
         link.CloseDevice();
         QCOMPARE(bed.openHandles(talvo), 0);
+    }
+
+    // A composite TALVO-4 lists its keyboard first; a descriptor with
+    // numbered reports fits no command either. Both open, and both are
+    // passed over for the command interface after them.
+    void passesOverInterfacesNoCommandFits_data() {
+        QTest::addColumn<Bytes>("descriptor");
+        QTest::newRow("boot keyboard") << KeyboardDescriptor();
+        QTest::newRow("numbered reports") << NumberedTalvoDescriptor();
+    }
+    void passesOverInterfacesNoCommandFits() {
+        QFETCH(Bytes, descriptor);
+        MockHidraw bed;
+        const std::string other =
+            bed.add({"1-1", "hidraw0", kTalvoVendorId, kTalvoProductId, 0x0100, descriptor});
+        const std::string talvo = bed.add(Talvo("1-2", "hidraw1"));
+        HidapiPlatform platform;
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        QCOMPARE(link.DevicePath, talvo);
+        QCOMPARE(bed.openHandles(other), 0);
+        link.SendCommand(0x13, 0x0C, 0, 0, 0, 0, 0, 0);
+        QTRY_COMPARE(bed.writes(talvo).size(), size_t(1));
+        QVERIFY(bed.writes(other).empty());
+
+        const auto list = ListTalvoInterfaces(platform);
+        QCOMPARE(list.size(), size_t(2));
+        QVERIFY(IsOtherInterface(list[0]));
+        QVERIFY(!IsOtherInterface(list[1]));
+    }
+
+    // hidraw's write fails with the USB transfer's error: a stall is sent
+    // again, an unplugged node's ENODEV is taken as the device gone.
+    void writeErrorsThroughHidraw_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("failing");
+        QTest::addColumn<size_t>("written");
+        QTest::addColumn<bool>("lost");
+        QTest::addColumn<bool>("writeFailed");
+        const int tries = DeviceLink::kWriteAttempts;
+        QTest::newRow("one stall") << EPIPE << 1 << size_t(1) << false << false;
+        QTest::newRow("bus error on every try") << EPROTO << tries << size_t(0) << false << true;
+        QTest::newRow("unplugged") << ENODEV << 1 << size_t(0) << true << false;
+    }
+    void writeErrorsThroughHidraw() {
+        QFETCH(int, error);
+        QFETCH(int, failing);
+        MockHidraw bed;
+        const std::string talvo = bed.add(Talvo("1-1", "hidraw0"));
+        HidapiPlatform platform;
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        bed.failWrites(talvo, std::vector<int>(size_t(failing), error));
+        link.SendCommand(0x13, 0x0C, 0, 0, 0, 0, 0, 0);
+        QTEST(bed.writes(talvo).size(), "written");
+        QTEST(link.deviceLost(), "lost");
+        QTEST(link.writeFailed(), "writeFailed");
+        QCOMPARE(link.health().last_write_error, error);
     }
 
     void noTalvoPresent() {
