@@ -8,6 +8,7 @@
 #include "device/device_link.h"
 #include "device/device_listing.h"
 #include "device/hidapi_platform.h"
+#include "sim/sim_platform.h"
 #include "sim/talvo_model.h"
 #include "tests/device/mock_hidraw.h"
 #include "tests/support/no_override.h"
@@ -44,15 +45,6 @@ Bytes NumberedTalvoDescriptor() {
     Bytes bytes = TalvoDescriptor();
     bytes.insert(bytes.begin() + 7, {0x85, 0x01});  // after Collection (Application)
     return bytes;
-}
-
-// A boot keyboard: input 8 bytes, output 1 (9 and 2 with the report ID).
-Bytes KeyboardDescriptor() {
-    return {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15,
-            0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08,
-            0x81, 0x01, 0x95, 0x05, 0x75, 0x01, 0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91,
-            0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06, 0x75, 0x08, 0x15, 0x00,
-            0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0};
 }
 
 // Same maker, another product.
@@ -110,7 +102,8 @@ class HidapiPlatformTest : public QObject {
     // passed over for the command interface after them.
     void passesOverInterfacesNoCommandFits_data() {
         QTest::addColumn<Bytes>("descriptor");
-        QTest::newRow("boot keyboard") << KeyboardDescriptor();
+        QTest::newRow("boot keyboard")
+            << sim::SimPlatform::KeyboardInterface("keyboard").report_descriptor;
         QTest::newRow("numbered reports") << NumberedTalvoDescriptor();
     }
     void passesOverInterfacesNoCommandFits() {
