@@ -60,7 +60,9 @@ class TimingCommand : public Command {
         if (outcome.done() && outcome.detail == TimingDetail::Ok)
             outcome = act(link, timing, front_end, step, context);
         TimingOutcome left;
-        if (!DeviceWent(outcome.ending) && outcome.ending != Ending::FrontEndGone)
+        // A device that only answered late may still be in timing mode.
+        if (outcome.ending != Ending::DeviceLost && outcome.ending != Ending::WriteFailed &&
+            outcome.ending != Ending::FrontEndGone)
             left = LeaveTimingMode(link, OnDeviceLost::End);
 
         switch (outcome.ending) {

@@ -44,6 +44,10 @@ QString LostDeviceText(const DeviceLink& link) {
         return QStringLiteral("the TALVO-4 vanished (its reports could no longer be %1)")
             .arg(health.failed_writes_in_a_row > 0 ? QStringLiteral("sent")
                                                    : QStringLiteral("read"));
+    // A sequence that cannot go on without one answer ends at the first.
+    if (health.silent_reads_in_a_row > 0 &&
+        health.silent_reads_in_a_row < DeviceLink::kSilentReadsForLost)
+        return QStringLiteral("the TALVO-4 gave no answer within %1 ms").arg(kResponseWait.count());
     return QStringLiteral("the TALVO-4 fell silent (%1 reads in a row got no answer)")
         .arg(health.silent_reads_in_a_row);
 }
