@@ -131,6 +131,7 @@ class CaptureCommand : public Command {
                 return kExitInterrupted;
             case Ending::DeviceSilent:
             case Ending::DeviceLost:
+            case Ending::WriteFailed:
             case Ending::DeviceBusy:  // nothing else holds the terminal's link
                 break;
         }

@@ -34,7 +34,9 @@ QJsonObject InterfaceJson(const ListedInterface& interface,
         {QStringLiteral("path"), QString::fromStdString(interface.path)},
         {QStringLiteral("input_report_length"), input},
         {QStringLiteral("output_report_length"), output},
-        {QStringLiteral("state"), StateWord(holder ? OpenRefusal::Busy : interface.refusal)}};
+        {QStringLiteral("state"), IsOtherInterface(interface)
+                                      ? QStringLiteral("other-interface")
+                                      : StateWord(holder ? OpenRefusal::Busy : interface.refusal)}};
     if (holder && (!holder->program.empty() || holder->pid > 0)) {
         QJsonObject user;
         if (!holder->program.empty())
@@ -63,6 +65,11 @@ class ListCommand : public Command {
             const QString path = QString::fromStdString(interface.path);
             const auto holder = session.holderOf(interface);
             interfaces.append(InterfaceJson(interface, holder));
+            if (IsOtherInterface(interface)) {
+                context.console.out(QStringLiteral("%1\t%2").arg(
+                    path, Session::OtherInterfaceText(*interface.capabilities)));
+                continue;
+            }
             if (interface.refusal != OpenRefusal::None && !holder) {
                 context.console.out(QStringLiteral("%1\tcannot be opened: %2")
                                         .arg(path, Session::RefusalText(interface.refusal)));

@@ -73,6 +73,7 @@ std::optional<RecordedReport> ReadReport(const QJsonObject& line) {
     if (!bytes) return std::nullopt;
     report.bytes = *bytes;
     report.failed = line.value(Key(report.out ? kWriteFailed : kReadFailed)).toBool();
+    report.write_error = line.value(Key(kWriteError)).toInt();
     report.timed_out = !report.out && line.value(Key(kTimedOut)).toBool();
     report.waited_ms = std::max(0.0, line.value(Key(kWaited)).toDouble());
     return report;

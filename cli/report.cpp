@@ -26,6 +26,7 @@ constexpr ReasonRow kReasonRows[] = {
     {Reason::DeviceSilent, "device-silent", kExitDeviceLost},
     {Reason::NoAnswer, "no-answer", kExitDeviceLost},
     {Reason::Diverged, "diverged", kExitDiverged},
+    {Reason::WriteError, "write-error", kExitDeviceLost},
     {Reason::Interrupted, "interrupted", kExitInterrupted},
 };
 
@@ -85,7 +86,9 @@ QJsonObject Report::object(int exit_code, const QString& error) const {
 }
 
 int DeviceWentExit(Report& report, Ending ending) {
-    report.setReason(ending == Ending::DeviceSilent ? Reason::DeviceSilent : Reason::DeviceLost);
+    report.setReason(ending == Ending::DeviceSilent  ? Reason::DeviceSilent
+                     : ending == Ending::WriteFailed ? Reason::WriteError
+                                                     : Reason::DeviceLost);
     return kExitDeviceLost;
 }
 

@@ -26,6 +26,7 @@ enum class Reason {
     DeviceSilent,
     NoAnswer,  // answered every poll, never had its ROM checksum ready
     Diverged,
+    WriteError,
     Interrupted,
 };
 

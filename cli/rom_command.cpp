@@ -186,6 +186,7 @@ int ReportRomWrite(const Outcome<RomWriteDetail>& outcome, const QString& verdic
             return kExitInterrupted;
         case Ending::DeviceLost:
         case Ending::DeviceSilent:
+        case Ending::WriteFailed:
             console.error(
                 QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), HowFar(detail)));
             return kExitDeviceLost;
@@ -216,6 +217,7 @@ int ReportRomVerify(const Outcome<RomWriteDetail>& outcome, const QString& path,
             return kExitInterrupted;
         case Ending::DeviceLost:
         case Ending::DeviceSilent:
+        case Ending::WriteFailed:
             console.error(
                 QStringLiteral("talvo4ctl: %1 before the checksum came").arg(LostDeviceText(link)));
             return kExitDeviceLost;

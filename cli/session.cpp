@@ -1,6 +1,7 @@
 #include "cli/session.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "cli/field_kit.h"
 #include "cli/simulation.h"
@@ -132,7 +133,18 @@ QString Session::NoDeviceText() {
         "Is it plugged in?");
 }
 
+QString Session::OtherInterfaceText(const HidCaps& caps) {
+    const QString why = caps.numbered_reports
+                            ? QStringLiteral("its reports carry report IDs")
+                            : QStringLiteral("input report %1 bytes, output report %2 bytes")
+                                  .arg(caps.InputReportByteLength)
+                                  .arg(caps.OutputReportByteLength);
+    return QStringLiteral("not a TALVO-4 command interface (%1)").arg(why);
+}
+
 std::optional<LockHolder> Session::holderOf(const ListedInterface& listed) {
+    // No program of this tool holds an interface it never uses.
+    if (IsOtherInterface(listed)) return std::nullopt;
     // The lock is advisory: the system opens a held interface all the same,
     // so one that opened is asked whether another program holds it.
     const OpenRefusal refusal =
@@ -143,13 +155,10 @@ std::optional<LockHolder> Session::holderOf(const ListedInterface& listed) {
 
 std::optional<Unavailable> Session::open() {
     if (link_->FindDevice()) {
-        // A command needs the report ID and its eight bytes out (the link
-        // sends no command cut short), and at least one byte of answer in;
-        // anything less is no TALVO-4 we know.
+        // Discovery passes over interfaces whose lengths it knows to fit no
+        // command; one whose lengths could not be read at all comes here.
         const HidCaps& caps = link_->DeviceCapabilities;
-        if (caps.OutputReportByteLength >= 1 + CommandArray{}.size() &&
-            caps.InputReportByteLength >= 2)
-            return std::nullopt;
+        if (CommandsFit(caps)) return std::nullopt;
         const QString path = QString::fromStdString(link_->DevicePath);
         link_->CloseDevice();
         return Unavailable{QStringLiteral("report lengths no command fits in"),
@@ -181,12 +190,28 @@ std::optional<Unavailable> Session::open() {
     };
     for (const ListedInterface& interface : listed)
         if (const auto holder = holderOf(interface)) return in_use(interface.path, *holder);
-    const ListedInterface& first = listed.front();
+    const auto first = std::find_if(listed.begin(), listed.end(),
+                                    [](const ListedInterface& l) { return !IsOtherInterface(l); });
+    if (first == listed.end()) {
+        // Only the other interfaces of a composite device: its command
+        // interface may yet appear, so waiting can help.
+        const ListedInterface& other = listed.front();
+        return Unavailable{
+            QStringLiteral("no command interface"),
+            QStringLiteral("talvo4ctl: no TALVO-4 command interface found; %1 is %2")
+                .arg(QString::fromStdString(other.path), OtherInterfaceText(*other.capabilities))};
+    }
     // Its holder let go between the two looks.
-    if (const auto& holder = link_->inUseBy()) return in_use(first.path, *holder);
-    return Unavailable{RefusalText(first.refusal),
+    if (const auto& holder = link_->inUseBy()) return in_use(first->path, *holder);
+    if (const int error = link_->lockError())
+        return Unavailable{
+            QStringLiteral("cannot be locked"),
+            QStringLiteral("talvo4ctl: the TALVO-4 at %1 cannot be locked for this program "
+                           "alone: %2")
+                .arg(QString::fromStdString(first->path), QString::fromLocal8Bit(strerror(error)))};
+    return Unavailable{RefusalText(first->refusal),
                        QStringLiteral("talvo4ctl: the TALVO-4 at %1 cannot be opened: %2")
-                           .arg(QString::fromStdString(first.path), RefusalText(first.refusal))};
+                           .arg(QString::fromStdString(first->path), RefusalText(first->refusal))};
 }
 
 bool Session::connect() {

@@ -64,6 +64,8 @@ class Session {
     // The advice for an interface this user may not open.
     static QString PermissionAdvice(const QString& path);
     static QString RefusalText(OpenRefusal refusal);
+    // Why an interface of the TALVO-4's identifiers takes no command.
+    static QString OtherInterfaceText(const HidCaps& caps);
     // No TALVO-4 interface at all.
     static QString NoDeviceText();
 

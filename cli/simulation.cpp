@@ -1,6 +1,8 @@
 #include "cli/simulation.h"
 
+#include <cerrno>
 #include <chrono>
+#include <limits>
 
 namespace talvo::cli {
 namespace {
@@ -85,6 +87,25 @@ const Fault kFaults[] = {
      [](Simulation& s, const QString& value) {
          const auto n = Number(value, 0, 255);
          if (n) s.talvo().timing.setBase(uint8_t(*n));
+         return n.has_value();
+     }},
+    {"keyboard-first", "",
+     "a keyboard interface of the same vendor and product\n"
+     "                        is listed before the device's own",
+     [](Simulation& s, const QString&) {
+         s.platform().addInterface(sim::SimPlatform::KeyboardInterface("sim:talvo-4-keyboard"));
+         return true;
+     }},
+    {"stall-once", "N", "the report after N more is stalled (EPIPE) once",
+     [](Simulation& s, const QString& value) {
+         const auto n = Count(value);
+         if (n) s.talvo().failWritesAfter(int(*n), 1, EPIPE);
+         return n.has_value();
+     }},
+    {"stall-from", "N", "every report after N more is stalled (EPIPE)",
+     [](Simulation& s, const QString& value) {
+         const auto n = Count(value);
+         if (n) s.talvo().failWritesAfter(int(*n), std::numeric_limits<int>::max(), EPIPE);
          return n.has_value();
      }},
     {"refuse", "REASON",

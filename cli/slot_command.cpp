@@ -34,7 +34,8 @@ class SlotCommand : public Command {
                 ending = ShowLivePicture(link, OnDeviceLost::End).ending;
                 break;
         }
-        if (ending == Ending::DeviceLost || ending == Ending::DeviceSilent) {
+        if (ending == Ending::DeviceLost || ending == Ending::DeviceSilent ||
+            ending == Ending::WriteFailed) {
             context.console.error(QStringLiteral("talvo4ctl: %1 while sending the slot codes")
                                       .arg(LostDeviceText(link)));
             return DeviceWentExit(context.report, ending);

@@ -37,7 +37,8 @@ QJsonObject ParametersJson(const TimingState& timing) {
 }
 
 bool DeviceWent(Ending ending) {
-    return ending == Ending::DeviceLost || ending == Ending::DeviceSilent;
+    return ending == Ending::DeviceLost || ending == Ending::DeviceSilent ||
+           ending == Ending::WriteFailed;
 }
 
 class TimingCommand : public Command {
@@ -59,7 +60,9 @@ class TimingCommand : public Command {
         if (outcome.done() && outcome.detail == TimingDetail::Ok)
             outcome = act(link, timing, front_end, step, context);
         TimingOutcome left;
-        if (!DeviceWent(outcome.ending) && outcome.ending != Ending::FrontEndGone)
+        // A device that only answered late may still be in timing mode.
+        if (outcome.ending != Ending::DeviceLost && outcome.ending != Ending::WriteFailed &&
+            outcome.ending != Ending::FrontEndGone)
             left = LeaveTimingMode(link, OnDeviceLost::End);
 
         switch (outcome.ending) {
@@ -74,6 +77,7 @@ class TimingCommand : public Command {
                 return kExitInterrupted;
             case Ending::DeviceLost:
             case Ending::DeviceSilent:
+            case Ending::WriteFailed:
                 context.console.error(
                     QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), step));
                 return DeviceWentExit(context.report, outcome.ending);

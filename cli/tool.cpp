@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "cli/field_kit.h"
@@ -34,10 +35,21 @@ std::optional<Prepared> UnwritableOutput(const QString& path) {
 
 QString LostDeviceText(const DeviceLink& link) {
     const auto& health = link.health();
+    // Still there, but it did not take a report: no unplug, and no replug needed.
+    if (health.write_errors_in_a_row > 0)
+        return QStringLiteral("the TALVO-4 did not take a report (write error: %1; %2 tries)")
+            .arg(health.last_write_error != 0
+                     ? QString::fromLocal8Bit(strerror(health.last_write_error))
+                     : QStringLiteral("cut short"))
+            .arg(DeviceLink::kWriteAttempts);
     if (health.failed_writes_in_a_row > 0 || health.failed_reads_in_a_row > 0)
         return QStringLiteral("the TALVO-4 vanished (its reports could no longer be %1)")
             .arg(health.failed_writes_in_a_row > 0 ? QStringLiteral("sent")
                                                    : QStringLiteral("read"));
+    // A sequence that cannot go on without one answer ends at the first.
+    if (health.silent_reads_in_a_row > 0 &&
+        health.silent_reads_in_a_row < DeviceLink::kSilentReadsForLost)
+        return QStringLiteral("the TALVO-4 gave no answer within %1 ms").arg(kResponseWait.count());
     return QStringLiteral("the TALVO-4 fell silent (%1 reads in a row got no answer)")
         .arg(health.silent_reads_in_a_row);
 }

@@ -19,6 +19,15 @@ class TracingConnection : public HidConnection {
         console_.rawError(TraceLine('>', report) + (written ? "\n" : "  (write failed)\n"));
         return written;
     }
+    WriteFailure lastWriteFailure() const override { return inner_->lastWriteFailure(); }
+    int lastWriteError() const override { return inner_->lastWriteError(); }
+    int discardInput() override {
+        const int discarded = inner_->discardInput();
+        if (discarded > 0)
+            console_.rawError(QByteArray("  (") + QByteArray::number(discarded) +
+                              " stale input reports dropped)\n");
+        return discarded;
+    }
 
     ReadOutcome readReport(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) override {
         const ReadOutcome outcome = inner_->readReport(buffer, timeout);

@@ -10,6 +10,9 @@ bool DeviceLink::FindDevice() {
     DeviceFound = false;
     CloseDevice();
     in_use_by_.reset();
+    lock_error_ = 0;
+    other_interfaces_passed_ = 0;
+    std::optional<HidCaps> found_caps;
     // The first matching interface in enumeration order is used; the ones
     // after it are never opened.
     for (const std::string& path : platform_.enumerate()) {
@@ -17,26 +20,38 @@ bool DeviceLink::FindDevice() {
         auto candidate = platform_.open(path);
         if (!candidate) continue;
         const auto attributes = candidate->attributes();
-        if (attributes && attributes->VendorID == kTalvoVendorId &&
-            attributes->ProductID == kTalvoProductId) {
-            // Another program has this TALVO-4: its reports and ours must
-            // never interleave, so it counts as one that cannot be opened.
-            LockAttempt attempt = platform_.lockInterface(path);
-            if (!attempt.lock) {
-                in_use_by_ = attempt.holder;
-                continue;
-            }
-            lock_ = std::move(attempt.lock);
-            in_use_by_.reset();
-            DeviceHandle = std::move(candidate);
-            DeviceFound = true;
-            break;
+        if (!attributes || attributes->VendorID != kTalvoVendorId ||
+            attributes->ProductID != kTalvoProductId)
+            continue;  // rejected candidates are closed as they go out of scope
+        // Linux opens every interface of a composite device, the keyboard
+        // the system holds on Windows too: one whose reports no command fits
+        // is passed over like one that cannot be opened.
+        const auto caps = candidate->capabilities();
+        if (caps && !CommandsFit(*caps)) {
+            ++other_interfaces_passed_;
+            continue;
         }
-        // Rejected candidates are closed as soon as they go out of scope.
+        // Another program has this TALVO-4: its reports and ours must
+        // never interleave, so it counts as one that cannot be opened.
+        LockAttempt attempt = platform_.lockInterface(path);
+        if (!attempt.lock) {
+            if (attempt.error != 0) {
+                lock_error_ = attempt.error;
+            } else {
+                in_use_by_ = attempt.holder;
+            }
+            continue;
+        }
+        lock_ = std::move(attempt.lock);
+        in_use_by_.reset();
+        DeviceHandle = std::move(candidate);
+        found_caps = caps;
+        DeviceFound = true;
+        break;
     }
     if (!DeviceFound) return false;
 
-    if (const auto caps = DeviceHandle->capabilities()) DeviceCapabilities = *caps;
+    if (found_caps) DeviceCapabilities = *found_caps;
     ReadHandle = platform_.open(DevicePath);
     if (!read_event_exists_) {
         read_event_exists_ = true;
@@ -78,8 +93,28 @@ void DeviceLink::send(const CommandArray& bytes) {
     if (length < 1 + bytes.size()) return;
     std::vector<uint8_t> report(length, 0);
     std::copy(bytes.begin(), bytes.end(), report.begin() + 1);
-    const bool written = DeviceHandle->writeReport(report);
-    health_.failed_writes_in_a_row = written ? 0 : health_.failed_writes_in_a_row + 1;
+    // An answer that came after its wait ran out is still queued; read next,
+    // it would pass for this command's answer and shift every later one.
+    if (ReadHandle) ReadHandle->discardInput();
+    write(report);
+}
+
+void DeviceLink::write(std::span<const uint8_t> report) {
+    // A stalled or timed-out report leaves the device where it was; sent
+    // again, it is usually taken. An unplugged node never takes it.
+    for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+        if (DeviceHandle->writeReport(report)) {
+            health_.failed_writes_in_a_row = 0;
+            health_.write_errors_in_a_row = 0;
+            return;
+        }
+        health_.last_write_error = DeviceHandle->lastWriteError();
+        if (DeviceHandle->lastWriteFailure() == WriteFailure::Gone) {
+            ++health_.failed_writes_in_a_row;
+            return;
+        }
+    }
+    ++health_.write_errors_in_a_row;
 }
 
 void DeviceLink::ReadResponse() {

@@ -91,22 +91,38 @@ class DeviceLink {
     // do the windows; a front end that must tell its user that the device is
     // gone (the terminal tool) asks here.
     struct Health {
-        int failed_writes_in_a_row = 0;  // a write that failed, or had no handle to go to
+        int failed_writes_in_a_row = 0;  // a write to a node that is gone, or with no handle
+        int write_errors_in_a_row = 0;   // a report the device did not take, even when sent again
+        int last_write_error = 0;        // the system's error number of the last failed write
         int failed_reads_in_a_row = 0;   // a read that failed at once (device gone)
         int silent_reads_in_a_row = 0;   // a read that waited out its full wait
         ReadOutcome last_read = ReadOutcome::Completed;
     };
     const Health& health() const { return health_; }
-    // Three reads in a row that waited out their second, or any failed write
-    // or read since the last good one: the device vanished or fell silent.
+    // Three reads in a row that waited out their second, or any write or
+    // read that failed because the node is gone: the device vanished or fell
+    // silent.
     static constexpr int kSilentReadsForLost = 3;
     bool deviceLost() const {
         return health_.failed_writes_in_a_row > 0 || health_.failed_reads_in_a_row > 0 ||
                health_.silent_reads_in_a_row >= kSilentReadsForLost;
     }
+    // A report the device, still present, did not take: a stall, a bus error
+    // or a write the kernel gave up on, still failing after kWriteAttempts.
+    static constexpr int kWriteAttempts = 3;
+    bool writeFailed() const { return health_.write_errors_in_a_row > 0; }
+    // The system's error number of the lock on the last TALVO-4 this link
+    // passed over because it could not be locked for another reason than
+    // another program holding it; 0 when none was.
+    int lockError() const { return lock_error_; }
+    // How many TALVO-4 interfaces the last FindDevice passed over because no
+    // command fits their reports (a composite device's keyboard, a
+    // descriptor with numbered reports).
+    int otherInterfacesPassed() const { return other_interfaces_passed_; }
 
   private:
     void send(const CommandArray& bytes);
+    void write(std::span<const uint8_t> report);
     void read();
     void record(ReadOutcome outcome);
 
@@ -114,6 +130,8 @@ class DeviceLink {
     // Declared before the handles, so that it is released after them.
     std::unique_ptr<InterfaceLock> lock_;
     std::optional<LockHolder> in_use_by_;
+    int lock_error_ = 0;
+    int other_interfaces_passed_ = 0;
     std::unique_ptr<HidConnection> DeviceHandle;
     std::unique_ptr<HidConnection> ReadHandle;
     bool read_event_exists_ = false;

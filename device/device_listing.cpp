@@ -24,6 +24,10 @@ std::vector<ListedInterface> ListTalvoInterfaces(HidPlatform& platform) {
     return list;
 }
 
+bool IsOtherInterface(const ListedInterface& listed) {
+    return listed.capabilities && !CommandsFit(*listed.capabilities);
+}
+
 std::optional<ListedInterface> FirstWithoutPermission(const std::vector<ListedInterface>& list) {
     for (const ListedInterface& listed : list)
         if (listed.refusal == OpenRefusal::NoPermission) return listed;

@@ -19,6 +19,11 @@ struct ListedInterface {
     std::optional<HidCaps> capabilities;
 };
 
+// An interface of the TALVO-4's identifiers whose reports no command fits:
+// another interface of a composite device (its keyboard), or one with
+// numbered reports. Discovery passes over it.
+bool IsOtherInterface(const ListedInterface& listed);
+
 // The TALVO-4 interfaces in enumeration order, each opened once (and closed
 // again) to learn its report lengths or why it cannot be opened. Interfaces
 // of other devices are never opened.

@@ -1,6 +1,28 @@
 #include "device/hid_platform.h"
 
+#include <cerrno>
+
 namespace talvo {
+
+bool CommandsFit(const HidCaps& caps) {
+    constexpr size_t kCommandReportLength = 1 + 8;
+    return caps.OutputReportByteLength >= kCommandReportLength && caps.InputReportByteLength >= 2 &&
+           !caps.numbered_reports;
+}
+
+WriteFailure WriteFailureOf(int error) {
+    switch (error) {
+        case ENODEV:  // the kernel's word for an unplugged hidraw node
+        case ENXIO:
+        case ENOENT:
+        case ESHUTDOWN:  // the USB interface was shut down under the write
+        case EIO:        // a node that was hung up
+        case EBADF:
+            return WriteFailure::Gone;
+        default:
+            return WriteFailure::Transient;
+    }
+}
 
 std::vector<HidInterfaceInfo> HidPlatform::describe() {
     std::vector<HidInterfaceInfo> list;

@@ -26,7 +26,23 @@ struct HidCaps {
     uint16_t InputReportByteLength = 0;
     uint16_t OutputReportByteLength = 0;
     uint16_t FeatureReportByteLength = 0;
+    // The descriptor numbers its reports (Report ID items): byte 0 of every
+    // report is then an ID the device expects, never the 0 a command carries.
+    bool numbered_reports = false;
 };
+
+// Whether command reports fit an interface with these lengths: the report ID
+// and eight command bytes out, at least one byte of answer in, no numbered
+// reports. A composite device's keyboard or mouse interface does not.
+bool CommandsFit(const HidCaps& caps);
+
+// How a write that did not go out failed.
+enum class WriteFailure {
+    Gone,       // the node is gone or hung up (ENODEV, EIO ...): the device was unplugged
+    Transient,  // the device is there but did not take the report (EPIPE, ETIMEDOUT, EPROTO ...)
+};
+// What a write's error number says of the device.
+WriteFailure WriteFailureOf(int error);
 
 enum class ReadOutcome { Completed, TimedOut, Failed };
 
@@ -58,6 +74,15 @@ class HidConnection {
     virtual std::optional<std::vector<uint8_t>> reportDescriptor() { return std::nullopt; }
     // Writes one whole output report; byte 0 is the report ID.
     virtual bool writeReport(std::span<const uint8_t> report) = 0;
+    // Why the last writeReport failed, and the system's error number for it
+    // (0 where there is none). Connections that cannot tell take every
+    // failed write for an unplug.
+    virtual WriteFailure lastWriteFailure() const { return WriteFailure::Gone; }
+    virtual int lastWriteError() const { return 0; }
+    // Drops the input reports that have arrived and are still queued, without
+    // waiting for more; returns how many. A connection that wraps another
+    // passes this on.
+    virtual int discardInput() { return 0; }
     // Reads the oldest queued input report into `buffer` as [report ID, data...],
     // waiting at most `timeout`. A report longer than the buffer is cut, a
     // shorter one leaves the rest of the buffer untouched. A report that arrives

@@ -3,6 +3,7 @@
 #include <hidapi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 
 #include "device/hidapi_node.h"
@@ -31,7 +32,26 @@ class HidapiConnection : public HidConnection {
 
     bool writeReport(std::span<const uint8_t> report) override {
         if (report.empty()) return false;
-        return hid_write(device_, report.data(), report.size()) == int(report.size());
+        errno = 0;
+        const int written = hid_write(device_, report.data(), report.size());
+        if (written == int(report.size())) return true;
+        // hidapi keeps the errno of its write(2) (it only copies strerror).
+        // A report cut short is one the device did not take whole.
+        last_error_ = written < 0 ? errno : 0;
+        return false;
+    }
+    WriteFailure lastWriteFailure() const override { return WriteFailureOf(last_error_); }
+    int lastWriteError() const override { return last_error_; }
+
+    int discardInput() override {
+        // Bounded: a device that streams reports must not hold the sender.
+        constexpr int kMostDiscarded = 1024;
+        std::vector<uint8_t> scratch(kScratchLength);
+        int discarded = 0;
+        while (discarded < kMostDiscarded &&
+               hid_read_timeout(device_, scratch.data(), scratch.size(), 0) > 0)
+            ++discarded;
+        return discarded;
     }
 
     ReadOutcome readReport(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) override {
@@ -74,7 +94,11 @@ class HidapiConnection : public HidConnection {
 #endif
     }
 
+    // Longer than any report a full-speed interrupt endpoint carries.
+    static constexpr size_t kScratchLength = 4096;
+
     hid_device* device_;
+    int last_error_ = 0;
     [[maybe_unused]] std::string path_;  // only read where hidapi gives no descriptor
     std::optional<HidAttributes> attributes_;
     bool descriptor_read_ = false;

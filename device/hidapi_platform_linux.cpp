@@ -34,10 +34,13 @@ OpenRefusal ProbeOpen(const std::string& path) {
     // The same access hidapi asks for when it opens a node.
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd >= 0) {
-        // Open, but another program of this tool may hold the device.
-        const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        // Open, but another program of this tool may hold the device. The
+        // table of locks tells without taking the lock; only where there is
+        // none is the lock tried, and let go at once.
+        std::optional<bool> held = LockIsHeld(path);
+        if (!held) held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
         ::close(fd);
-        return free ? OpenRefusal::None : OpenRefusal::Busy;
+        return *held ? OpenRefusal::Busy : OpenRefusal::None;
     }
     switch (errno) {
         case EACCES:

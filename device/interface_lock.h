@@ -25,14 +25,23 @@ class InterfaceLock {
 };
 
 struct LockAttempt {
-    std::unique_ptr<InterfaceLock> lock;  // nullptr: another program holds it
-    LockHolder holder;                    // who, when the lock was refused
+    std::unique_ptr<InterfaceLock> lock;  // nullptr: another program holds it, or error
+    LockHolder holder;                    // who, when another program holds it
+    int error = 0;  // the system's error number when the lock failed for another reason (ENOLCK)
 };
 
-// Takes an exclusive advisory lock on the file at `path` without waiting.
-// A file that cannot be opened at all gives a lock that locks nothing: the
-// open of the device itself then fails with its own reason.
+// Takes an exclusive advisory lock on the file at `path`, retrying a refusal
+// for a moment (another program may only be testing it). A file that cannot
+// be opened at all gives a lock that locks nothing: the open of the device
+// itself then fails with its own reason. A lock the system cannot give for
+// another reason (ENOLCK) is no lock, with that error.
 LockAttempt LockExclusively(const std::string& path);
+
+// Whether any process, this one too, holds the lock on `path`, told from the
+// system's table of locks without taking it; nullopt where there is no such
+// table. Taking the lock only to look would let a program that opens the
+// device in that moment find it busy.
+std::optional<bool> LockIsHeld(const std::string& path);
 
 // The process that holds a lock on `path`, or has it open, other than this
 // one; nullopt when none can be seen.

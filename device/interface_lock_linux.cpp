@@ -9,16 +9,25 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "device/interface_lock.h"
 
 namespace talvo {
 namespace {
+
+// A refused lock is tried again for about 30 ms before it counts as held:
+// a program that only tests the lock (an older talvo4ctl, or one on a system
+// without /proc/locks) lets go of it at once.
+constexpr int kLockRetries = 3;
+constexpr std::chrono::milliseconds kLockRetryPause{10};
 
 class FlockLock : public InterfaceLock {
   public:
@@ -40,9 +49,13 @@ std::string ProgramOf(int pid) {
     return name;
 }
 
-// /proc/locks: "1: FLOCK  ADVISORY  WRITE 1234 00:05:123 0 EOF".
-std::optional<int> PidFromLocks(const struct stat& file) {
+// /proc/locks: "1: FLOCK  ADVISORY  WRITE 1234 00:05:123 0 EOF". The pids
+// that hold (or wait for) a flock on `file`, in the table's order; nullopt
+// where the system has no such table.
+std::optional<std::vector<int>> FlockPids(const struct stat& file) {
     std::ifstream locks("/proc/locks");
+    if (!locks) return std::nullopt;
+    std::vector<int> pids;
     std::string line;
     while (std::getline(locks, line)) {
         std::istringstream fields(line);
@@ -55,9 +68,15 @@ std::optional<int> PidFromLocks(const struct stat& file) {
         unsigned long long inode = 0;
         if (std::sscanf(device.c_str(), "%x:%x:%llu", &major_id, &minor_id, &inode) != 3) continue;
         if (inode == file.st_ino && major_id == major(file.st_dev) &&
-            minor_id == minor(file.st_dev) && pid > 0 && pid != getpid())
-            return int(pid);
+            minor_id == minor(file.st_dev) && pid > 0)
+            pids.push_back(int(pid));
     }
+    return pids;
+}
+
+std::optional<int> PidFromLocks(const struct stat& file) {
+    for (int pid : FlockPids(file).value_or(std::vector<int>{}))
+        if (pid != getpid()) return pid;
     return std::nullopt;
 }
 
@@ -97,13 +116,26 @@ std::optional<int> PidWithOpen(const std::string& path) {
 LockAttempt LockExclusively(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return {std::make_unique<InterfaceLock>(), {}};
-    int result;
-    do {
-        result = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0) return {std::make_unique<FlockLock>(fd), {}};
-    ::close(fd);
-    return {nullptr, FindLockHolder(path).value_or(LockHolder{})};
+    for (int retries = 0;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return {std::make_unique<FlockLock>(fd), {}};
+        const int error = errno;
+        if (error == EINTR) continue;
+        if (error == EWOULDBLOCK && retries++ < kLockRetries) {
+            std::this_thread::sleep_for(kLockRetryPause);
+            continue;
+        }
+        ::close(fd);
+        if (error != EWOULDBLOCK) return {nullptr, {}, error};
+        return {nullptr, FindLockHolder(path).value_or(LockHolder{})};
+    }
+}
+
+std::optional<bool> LockIsHeld(const std::string& path) {
+    struct stat file {};
+    if (::stat(path.c_str(), &file) != 0) return std::nullopt;
+    const auto pids = FlockPids(file);
+    if (!pids) return std::nullopt;
+    return !pids->empty();
 }
 
 std::optional<LockHolder> FindLockHolder(const std::string& path) {

@@ -41,6 +41,9 @@ inline constexpr char kWaited[] = "wait_ms";
 inline constexpr char kTimedOut[] = "timed_out";
 inline constexpr char kReadFailed[] = "read_failed";
 inline constexpr char kWriteFailed[] = "write_failed";
+// The system's error number of a failed write, where there is one: a replay
+// tells an unplug from a report the device refused by it.
+inline constexpr char kWriteError[] = "write_error";
 // Last line.
 inline constexpr char kResult[] = "result";
 inline constexpr char kOutputSha256[] = "output_sha256";  // of the file the command wrote
@@ -64,6 +67,7 @@ struct RecordedReport {
     std::vector<uint8_t> bytes;  // a read that got nothing: empty
     bool failed = false;         // the write or the read failed
     bool timed_out = false;      // the read waited out its time
+    int write_error = 0;         // a failed write's error number, 0 where unknown
     double waited_ms = 0;        // how long the read took
 };
 

@@ -58,7 +58,11 @@ class RecordingWriter {
         if (!header_written_) writeHeader(&connection, path);
         std::string line =
             reportStart() + ",\"" + recording::kOut + "\":\"" + HexString(report) + "\"";
-        if (!written) line += std::string(",\"") + recording::kWriteFailed + "\":true";
+        if (!written) {
+            line += std::string(",\"") + recording::kWriteFailed + "\":true";
+            if (const int error = connection.lastWriteError())
+                line += std::string(",\"") + recording::kWriteError + "\":" + std::to_string(error);
+        }
         writeLine(line + '}');
     }
 
@@ -156,6 +160,11 @@ class RecordingConnection : public HidConnection {
         writer_->out(*inner_, path_, report, written);
         return written;
     }
+    WriteFailure lastWriteFailure() const override { return inner_->lastWriteFailure(); }
+    int lastWriteError() const override { return inner_->lastWriteError(); }
+    // Reports dropped here were never read, so the recording leaves them out,
+    // and a replay drops nothing.
+    int discardInput() override { return inner_->discardInput(); }
 
     ReadOutcome readReport(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) override {
         const auto start = std::chrono::steady_clock::now();

@@ -55,8 +55,15 @@ class ReplayConnection : public HidConnection {
             return false;
         }
         ++state.next;
+        last_write_error_ = recorded->failed ? recorded->write_error : 0;
         return !recorded->failed;
     }
+    // A failed write without an error number was taken for an unplug when it
+    // was recorded, and is again.
+    WriteFailure lastWriteFailure() const override {
+        return last_write_error_ ? WriteFailureOf(last_write_error_) : WriteFailure::Gone;
+    }
+    int lastWriteError() const override { return last_write_error_; }
 
     ReadOutcome readReport(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) override {
         State& state = *state_;
@@ -81,6 +88,7 @@ class ReplayConnection : public HidConnection {
   private:
     using State = ReplayPlatform::State;
     std::shared_ptr<State> state_;
+    int last_write_error_ = 0;
 };
 
 }  // namespace

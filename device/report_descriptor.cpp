@@ -213,6 +213,7 @@ HidCaps LongestReportLengths(const ParsedDescriptor& parsed) {
         longest.FeatureReportByteLength =
             std::max(longest.FeatureReportByteLength, c.caps.FeatureReportByteLength);
     }
+    longest.numbered_reports = parsed.uses_report_ids;
     return longest;
 }
 

@@ -7,7 +7,9 @@
 namespace talvo {
 
 std::optional<Ending> EndingOnTrouble(const DeviceLink& link, OnDeviceLost on_lost) {
-    if (on_lost == OnDeviceLost::GoOn || !link.deviceLost()) return std::nullopt;
+    if (on_lost == OnDeviceLost::GoOn) return std::nullopt;
+    if (link.writeFailed()) return Ending::WriteFailed;
+    if (!link.deviceLost()) return std::nullopt;
     // A write or read that failed at once means the device is gone; reads
     // that only waited out their second leave it present but mute.
     const DeviceLink::Health& health = link.health();

@@ -58,7 +58,9 @@ enum class Ending {
     Stopped,       // the user's stop request, honoured with the sequence's closing steps
     FrontEndGone,  // the pacer said the front end went away: nothing more went out
                    // but what the sequence's own closing steps owe the device
-    DeviceLost,    // writes or reads failed (only with OnDeviceLost::End)
+    DeviceLost,    // writes or reads failed: the node is gone (only with OnDeviceLost::End)
+    WriteFailed,   // the device, still there, did not take a report, even sent again (only
+                   // with OnDeviceLost::End)
     DeviceSilent,  // reads in a row waited out their full wait (with OnDeviceLost::End; a
                    // capture gives up on a silent device under either setting)
     DeviceBusy,    // another sequence holds the link: nothing was sent
@@ -79,8 +81,9 @@ void Tell(const std::function<Signature>& listener, Args&&... args) {
     if (listener) listener(std::forward<Args>(args)...);
 }
 
-// DeviceLost or DeviceSilent once the link says the device went, and only
-// when the front end asked to end then; nullopt while the sequence goes on.
+// WriteFailed, DeviceLost or DeviceSilent once the link says a report did
+// not go out or the device went, and only when the front end asked to end
+// then; nullopt while the sequence goes on.
 std::optional<Ending> EndingOnTrouble(const DeviceLink& link, OnDeviceLost on_lost);
 
 // Spends every tick asleep, for front ends without an event loop: a tick of

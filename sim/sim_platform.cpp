@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "device/device_link.h"
 #include "device/report_descriptor.h"
 
 namespace talvo::sim {
@@ -35,6 +36,13 @@ class SimConnection : public HidConnection {
     bool writeReport(std::span<const uint8_t> report) override {
         return interface_.device ? interface_.device->write(report) : true;
     }
+    WriteFailure lastWriteFailure() const override { return WriteFailureOf(lastWriteError()); }
+    int lastWriteError() const override {
+        return interface_.device ? interface_.device->lastWriteError() : 0;
+    }
+    int discardInput() override {
+        return interface_.device ? interface_.device->discardArrived() : 0;
+    }
 
     ReadOutcome readReport(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) override {
         if (interface_.device) return interface_.device->read(buffer, timeout);
@@ -47,7 +55,31 @@ class SimConnection : public HidConnection {
     std::shared_ptr<int> open_handles_;
 };
 
+// A boot keyboard: eight bytes in (modifiers, reserved, six keys), one out
+// (the LEDs).
+constexpr uint8_t kKeyboardDescriptor[] = {
+    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01,  // Generic Desktop, Keyboard, Application
+    0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01,
+    0x95, 0x08, 0x81, 0x02,                                                  // modifier bits
+    0x95, 0x01, 0x75, 0x08, 0x81, 0x01,                                      // reserved byte
+    0x95, 0x05, 0x75, 0x01, 0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91, 0x02,  // LED bits
+    0x95, 0x01, 0x75, 0x03, 0x91, 0x01,                                      // LED padding
+    0x95, 0x06, 0x75, 0x08, 0x15, 0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00,
+    0x29, 0x65, 0x81, 0x00,  // key codes
+    0xC0,
+};
+
 }  // namespace
+
+SimInterface SimPlatform::KeyboardInterface(const std::string& path) {
+    return SimInterface{
+        path,
+        kTalvoVendorId,
+        kTalvoProductId,
+        std::vector<uint8_t>(std::begin(kKeyboardDescriptor), std::end(kKeyboardDescriptor)),
+        false,
+        nullptr};
+}
 
 SimPlatform::SimPlatform(TalvoModel& talvo) { addInterface(TalvoInterface("sim:talvo-4", talvo)); }
 

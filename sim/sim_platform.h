@@ -32,6 +32,10 @@ class SimPlatform : public HidPlatform {
     void addInterface(SimInterface interface) { interfaces_.push_back(std::move(interface)); }
     // A TALVO-4 interface at the given path, served by `talvo`.
     static SimInterface TalvoInterface(const std::string& path, TalvoModel& talvo);
+    // A boot keyboard interface of the TALVO-4's own vendor and product, as
+    // a composite device has beside its command interface: it opens, takes
+    // reports and answers none (input 9, output 2 bytes with the report ID).
+    static SimInterface KeyboardInterface(const std::string& path);
 
     std::vector<std::string> enumerate() override;
     std::unique_ptr<HidConnection> open(const std::string& path) override;

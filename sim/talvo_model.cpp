@@ -1,6 +1,7 @@
 #include "sim/talvo_model.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace talvo::sim {
 namespace {
@@ -66,6 +67,10 @@ void TalvoModel::reset() {
     input_data_length_ = kInputDataLength;
     vanish_after_.reset();
     silent_after_.reset();
+    fail_writes_after_.reset();
+    writes_to_fail_ = 0;
+    write_error_ = 0;
+    last_write_error_ = 0;
     lose_answer_ = {};
     answers_made_ = 0;
     vanished_ = false;
@@ -81,7 +86,17 @@ std::vector<CommandArray> TalvoModel::commands() const {
 }
 
 bool TalvoModel::write(std::span<const uint8_t> report) {
-    if (vanished_) return false;
+    if (vanished_) {
+        last_write_error_ = ENODEV;
+        return false;
+    }
+    if (fail_writes_after_ && *fail_writes_after_ <= 0 && writes_to_fail_ > 0) {
+        // Refused before the device looked at it: nothing is recorded.
+        if (--writes_to_fail_ == 0) fail_writes_after_.reset();
+        last_write_error_ = write_error_;
+        return false;
+    }
+    if (fail_writes_after_) --*fail_writes_after_;
     reports_.push_back({clock.now(), std::vector<uint8_t>(report.begin(), report.end())});
     if (on_report) on_report(reports_.back());
 
@@ -98,6 +113,21 @@ bool TalvoModel::write(std::span<const uint8_t> report) {
         silent_after_.reset();
     }
     return true;
+}
+
+void TalvoModel::failWritesAfter(int reports, int writes, int error) {
+    fail_writes_after_ = reports;
+    writes_to_fail_ = writes;
+    write_error_ = error;
+}
+
+int TalvoModel::discardArrived() {
+    int discarded = 0;
+    while (!queue_.empty() && queue_.front().ready_at <= clock.now()) {
+        queue_.pop_front();
+        ++discarded;
+    }
+    return discarded;
 }
 
 void TalvoModel::silentAfter(int reports) {

@@ -65,6 +65,12 @@ class TalvoModel {
     // and reads fail at once.
     void vanishAfter(int reports);
     bool vanished() const { return vanished_; }
+    // After `reports` more output reports the device takes none of the next
+    // `writes` writes: each fails with `error` (EPIPE: the device stalled
+    // it), and the device stays present.
+    void failWritesAfter(int reports, int writes, int error);
+    // Why the last write failed: its error number, ENODEV once vanished.
+    int lastWriteError() const { return last_write_error_; }
     // After `reports` more output reports the device falls silent: it still
     // takes reports but answers none of the later ones.
     void silentAfter(int reports);
@@ -101,6 +107,8 @@ class TalvoModel {
 
     // Used by the simulated connections.
     bool write(std::span<const uint8_t> report);
+    // Drops the answers that have arrived by now; returns how many.
+    int discardArrived();
     ReadOutcome read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout);
 
   private:
@@ -124,6 +132,10 @@ class TalvoModel {
     size_t input_data_length_ = kInputDataLength;
     std::optional<int> vanish_after_;
     std::optional<int> silent_after_;
+    std::optional<int> fail_writes_after_;
+    int writes_to_fail_ = 0;
+    int write_error_ = 0;
+    int last_write_error_ = 0;
     std::function<bool(int)> lose_answer_;
     int answers_made_ = 0;
     bool vanished_ = false;

@@ -29,6 +29,11 @@ TimingOutcome StartTimingMode(DeviceLink& link, TimingState& timing, const Front
     SetTimingMode(link.CommandBytes, true);
     link.exchange();
     if (auto trouble = EndingOnTrouble(link, front_end.on_lost)) return Ended(*trouble);
+    // Without the mode's answer, base and page would read as 0, and every
+    // later write would go to page 0: whatever the front end asked, stop.
+    if (link.health().last_read != ReadOutcome::Completed)
+        return Ended(link.health().last_read == ReadOutcome::Failed ? Ending::DeviceLost
+                                                                    : Ending::DeviceSilent);
     timing.timing_base = link.ResponseBuffer[1];
     timing.timing_page = link.ResponseBuffer[2];
     if (!TimingBlockReachable(timing.timing_base)) return Came(TimingDetail::BlockUnreachable);

@@ -16,7 +16,7 @@ _talvo4ctl() {
     local options='--simulate --device --wait --trace -q --quiet -o --output --json --format
         --record --replay --replay-speed -h --help -v --version --simulate-fault'
     local faults='vanish-after: silent-after: answer-delay: fpga: size: bad-rom-cell:
-        checksum-never-ready timing-base: refuse:'
+        checksum-never-ready timing-base: keyboard-first stall-once: stall-from: refuse:'
     local parameters='h2pos= v2pos= h2size= v2size= clamp_start= clamp_width= hst= vst= hsw=
         vsw= ph1pos= ph1size= pv1pos= pv1size='
 

@@ -60,7 +60,7 @@ complete -c talvo4ctl -s h -l help -d 'Show the help'
 complete -c talvo4ctl -s v -l version -d 'Show the version'
 complete -c talvo4ctl -l simulate-fault -x -d 'Make the simulated device misbehave' \
     -a 'vanish-after: silent-after: answer-delay: fpga: size: bad-rom-cell: checksum-never-ready
-        timing-base: refuse:'
+        timing-base: keyboard-first stall-once: stall-from: refuse:'
 
 complete -c talvo4ctl -n __talvo4ctl_wants -a list -d 'Every TALVO-4 interface'
 complete -c talvo4ctl -n __talvo4ctl_wants -a key -d 'Send remote-control keys'

@@ -323,27 +323,34 @@ class CtlBasicsTest : public QObject {
         QCOMPARE(run.object().value("reason").toString(), QStringLiteral("no-permission"));
     }
 
-    // A TALVO-4 whose reports cannot carry a command (the report ID and its
-    // eight bytes out, one byte of answer in) is refused before anything is
-    // sent: the link would drop every command to it.
+    // A TALVO-4 interface whose reports cannot carry a command (the report ID
+    // and its eight bytes out, one byte of answer in) is passed over before
+    // anything is sent: the link would drop every command to it.
     void refusesReportsNoCommandFitsIn_data() {
         QTest::addColumn<int>("output_bytes");  // data bytes of each report
         QTest::addColumn<int>("input_bytes");
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("the TALVO-4's own lengths") << 8 << 64 << true;
-        QTest::newRow("output report one byte short for a command") << 7 << 64 << false;
-        QTest::newRow("an answer of one byte") << 8 << 1 << true;
+        QTest::addColumn<bool>("numbered");
+        QTest::addColumn<QByteArray>("why");  // empty: it opens
+        QTest::newRow("the TALVO-4's own lengths") << 8 << 64 << false << QByteArray();
+        QTest::newRow("output report one byte short for a command")
+            << 7 << 64 << false << QByteArray("input report 65 bytes, output report 8 bytes");
+        QTest::newRow("an answer of one byte") << 8 << 1 << false << QByteArray();
+        QTest::newRow("numbered reports")
+            << 8 << 64 << true << QByteArray("its reports carry report IDs");
     }
     void refusesReportsNoCommandFitsIn() {
         QFETCH(int, output_bytes);
         QFETCH(int, input_bytes);
-        QFETCH(bool, opens);
+        QFETCH(bool, numbered);
+        QFETCH(QByteArray, why);
+        const bool opens = why.isEmpty();
         const auto own = talvo::sim::TalvoReportDescriptor();
         std::vector<uint8_t> descriptor(own.begin(), own.end());
         QCOMPARE(descriptor[14], uint8_t(0x95));  // the input report's count
         QCOMPARE(descriptor[20], uint8_t(0x95));  // the output report's count
         descriptor[15] = uint8_t(input_bytes);
         descriptor[21] = uint8_t(output_bytes);
+        if (numbered) descriptor.insert(descriptor.begin() + 7, {0x85, 0x01});  // Report ID 1
         talvo::sim::TalvoModel talvo;
         talvo::sim::SimPlatform platform;
         platform.addInterface({"sim:talvo-4", 0x17A7, 0x0002, descriptor, false, &talvo});
@@ -356,7 +363,11 @@ class CtlBasicsTest : public QObject {
         char said[256] = {};
         QCOMPARE(std::fgets(said, sizeof said, err) != nullptr, !opens);
         std::fclose(err);
-        if (!opens) QVERIFY2(QByteArray(said).contains("report lengths no command fits in"), said);
+        if (!opens) {
+            QVERIFY2(QByteArray(said).contains("not a TALVO-4 command interface (" + why), said);
+            // Its command interface may yet appear: --wait goes on waiting.
+            QVERIFY(!session.open()->lasting);
+        }
         QVERIFY(talvo.reports().empty());
     }
 
@@ -423,6 +434,14 @@ class CtlBasicsTest : public QObject {
             R"({"keys":[{"name":"up","code":12},{"name":"05","code":5}]})");
         row("keys before the device vanished", {"--simulate-fault", "vanish-after:1", "key", "5"},
             4, "device-lost", R"({"keys":[]})");
+        row("keys the device stalls every time", {"--simulate-fault", "stall-from:0", "key", "5"},
+            4, "write-error", R"({"keys":[]})");
+        row("keys past a composite device's keyboard",
+            {"--simulate-fault", "keyboard-first", "key", "5"}, 0, "done",
+            R"({"keys":[{"name":"05","code":5}]})");
+        row("list of a composite device", {"--simulate-fault", "keyboard-first", "list"}, 0, "done",
+            R"({"interfaces":[{"path":"sim:talvo-4-keyboard","input_report_length":9,)"
+            R"("output_report_length":2,"state":"other-interface"},{"state":"ready"}]})");
         row("slot rec", {"slot", "rec", "3"}, 0, "done", R"({"action":"rec","slot":3})");
         row("slot live", {"slot", "live"}, 0, "done", R"({"action":"live","slot":null})");
         row("words that do not parse", {"--fast", "list"}, 2, "usage");
@@ -477,6 +496,8 @@ class CtlBasicsTest : public QObject {
         QTest::addColumn<QString>("said");
         QTest::newRow("vanishes") << "vanish-after:2"
                                   << "vanished";
+        QTest::newRow("stops taking reports") << "stall-from:2"
+                                              << "did not take a report (write error: Broken pipe";
     }
     void lostDeviceDuringKeys() {
         QFETCH(QString, fault);

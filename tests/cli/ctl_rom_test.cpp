@@ -265,6 +265,8 @@ class CtlRomTest : public QObject {
         QTest::newRow("sums match") << QString() << 0 << QStringLiteral("  Write OK  rom=");
         QTest::newRow("a cell that does not take its write")
             << "bad-rom-cell:0xE8005" << 1 << QStringLiteral("Write error  rom=");
+        QTest::newRow("a data report stalled once, sent again")
+            << "stall-once:20" << 0 << QStringLiteral("  Write OK  rom=");
     }
     void verdicts() {
         QFETCH(QString, fault);
@@ -344,18 +346,32 @@ class CtlRomTest : public QObject {
         QVERIFY(sent.end() - start - 1 < kTransfer / 8);
     }
 
-    // The tool ends the write at once when the device goes, and says how
-    // far it got (each ending's text is report's).
-    void vanishedDeviceEndsTheWrite() {
+    // The tool ends the write at once when the device goes or stops taking
+    // reports, and says how far it got (each ending's text is report's).
+    void deviceTroubleEndsTheWrite_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("vanishes") << "vanish-after:5"
+                                  << "vanished"
+                                  << "device-lost";
+        QTest::newRow("stops taking reports") << "stall-from:5"
+                                              << "did not take a report"
+                                              << "write-error";
+    }
+    void deviceTroubleEndsTheWrite() {
+        QFETCH(QString, fault);
+        QFETCH(QString, said);
         QTemporaryDir dir;
         const QString path = MakeFile(dir, QStringLiteral("rom.bin"), Pattern(4096));
         const CtlRun run = RunCtl(
-            {"--simulate", "--simulate-fault", "vanish-after:5", "rom", "write", path}, 30000);
+            {"--simulate", "--json", "--simulate-fault", fault, "rom", "write", path}, 30000);
         QVERIFY(run.finished);
         QCOMPARE(run.exit_code, 4);
-        QVERIFY2(run.said(QStringLiteral("vanished")) &&
-                     run.said(QStringLiteral("after 24 of 4096 bytes")),
+        QVERIFY2(run.said(said) && run.said(QStringLiteral("after 24 of 4096 bytes: the ROM area "
+                                                           "at 0xE8000 is incomplete")),
                  run.err.constData());
+        QTEST(run.object().value("reason").toString(), "reason");
     }
 };
 

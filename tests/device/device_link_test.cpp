@@ -3,9 +3,14 @@
 
 #include "tests/support/test_main.h"
 
+#include <cerrno>
+
 #include "device/device_link.h"
 #include "device/device_listing.h"
+#include "device/sequence.h"
 #include "sim/sim_platform.h"
+
+Q_DECLARE_METATYPE(talvo::sim::SimInterface)
 
 using namespace talvo;
 using namespace std::chrono_literals;
@@ -23,6 +28,14 @@ std::vector<uint8_t> DescriptorWithOutput(uint8_t output_bytes) {
     return {0x06, 0x00, 0xFF, 0x09,         0x01, 0xA1, 0x01, 0x15, 0x00,
             0x26, 0xFF, 0x00, 0x75,         0x08, 0x95, 0x40, 0x09, 0x01,
             0x81, 0x02, 0x95, output_bytes, 0x09, 0x01, 0x91, 0x02, 0xC0};
+}
+
+// The TALVO-4's own collection with a Report ID item in it.
+std::vector<uint8_t> NumberedTalvoDescriptor() {
+    const auto plain = sim::TalvoReportDescriptor();
+    std::vector<uint8_t> bytes(plain.begin(), plain.end());
+    bytes.insert(bytes.begin() + 7, {0x85, 0x01});  // after Collection (Application)
+    return bytes;
 }
 
 }  // namespace
@@ -89,6 +102,34 @@ class DeviceLinkTest : public QObject {
         DeviceLink link(platform);
         QVERIFY(link.FindDevice());
         QCOMPARE(link.DevicePath, std::string("talvo"));
+    }
+
+    // On Linux every interface of a composite device opens, its keyboard
+    // too: an interface of the right identifiers that no command fits is
+    // passed over, and the listing says it is another interface.
+    void interfacesNoCommandFitsArePassedOver_data() {
+        QTest::addColumn<sim::SimInterface>("other");
+        QTest::newRow("boot keyboard") << sim::SimPlatform::KeyboardInterface("other");
+        sim::SimInterface numbered = sim::SimPlatform::KeyboardInterface("other");
+        numbered.report_descriptor = NumberedTalvoDescriptor();
+        QTest::newRow("numbered reports") << numbered;
+    }
+    void interfacesNoCommandFitsArePassedOver() {
+        QFETCH(sim::SimInterface, other);
+        sim::TalvoModel talvo;
+        sim::SimPlatform platform;
+        platform.addInterface(other);
+        platform.addInterface(sim::SimPlatform::TalvoInterface("talvo", talvo));
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        QCOMPARE(link.DevicePath, std::string("talvo"));
+        QCOMPARE(link.otherInterfacesPassed(), 1);
+        QCOMPARE(platform.openHandles(), 2);
+
+        const auto list = ListTalvoInterfaces(platform);
+        QCOMPARE(list.size(), size_t(2));
+        QVERIFY(IsOtherInterface(list[0]));
+        QVERIFY(!IsOtherInterface(list[1]));
     }
 
     // The listing tells each TALVO-4 interface's reason apart, names no
@@ -182,7 +223,7 @@ class DeviceLinkTest : public QObject {
         interface.report_descriptor = DescriptorWithOutput(7);
         platform.addInterface(interface);
         DeviceLink link(platform);
-        QVERIFY(link.FindDevice());
+        QVERIFY(!link.FindDevice());
         link.SendCommand(0x13, 0x05, 0, 0, 0, 0, 0, 0);
         QVERIFY(talvo.reports().empty());
     }
@@ -219,17 +260,23 @@ class DeviceLinkTest : public QObject {
         for (size_t i = 0; i < 65; ++i) QCOMPARE(int(link.ResponseBuffer[i]), 0);
     }
 
-    void eachReadTakesTheOldestAnswer() {
+    // Answers queued before a command goes out are dropped: a late answer
+    // is never read as the next command's.
+    void answersQueuedBeforeASendAreDropped() {
         sim::TalvoModel talvo;
+        talvo.clock.makeVirtual();
+        talvo.setAnswerDelay(1500ms);
         sim::SimPlatform platform(talvo);
         DeviceLink link(platform);
         link.FindDevice();
         link.SendCommand(0x13, 0x05, 0, 0, 0, 0, 0, 0);
+        link.ReadResponse();  // waits out its second; the answer comes later
+        talvo.setAnswerDelay(0ms);
+        talvo.clock.sleepFor(1000ms);
         link.SendCommand(0x13, 0x06, 0, 0, 0, 0, 0, 0);
         link.ReadResponse();
-        QCOMPARE(int(link.ResponseBuffer[2]), 0x05);
-        link.ReadResponse();
         QCOMPARE(int(link.ResponseBuffer[2]), 0x06);
+        QCOMPARE(talvo.queuedAnswers(), size_t(0));
     }
 
     void lateAnswerBelongsToTheNextRead() {
@@ -292,15 +339,53 @@ class DeviceLinkTest : public QObject {
         {
             DeviceLink::Exclusive holder(link);
             holder.SendCommand(0x13, 0x01, 0, 0, 0, 0, 0, 0);
-            link.SendCommand(0x13, 0x02, 0, 0, 0, 0, 0, 0);  // another window's key
-            link.ReadResponse();                             // must not take the holder's answer
-            QCOMPARE(int(link.ResponseBuffer[2]), 0);
             holder.ReadResponse();
             QCOMPARE(int(link.ResponseBuffer[2]), 0x01);
+            link.SendCommand(0x13, 0x02, 0, 0, 0, 0, 0, 0);  // another window's key
+            // Zeros, never the holder's last answer.
+            link.ReadResponse();
+            QCOMPARE(link.ResponseBuffer.size(), size_t(65));
+            QCOMPARE(int(link.ResponseBuffer[1]), 0);
+            QCOMPARE(int(link.ResponseBuffer[2]), 0);
         }
         link.SendCommand(0x13, 0x03, 0, 0, 0, 0, 0, 0);
         QCOMPARE(talvo.reports().size(), size_t(2));
         QCOMPARE(link.heldOffCount(), 2);
+    }
+
+    // A report the device stalled is sent again, a bounded number of times;
+    // one written to an unplugged node is not, and only that reads as lost.
+    void writeErrors_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("failing");
+        QTest::addColumn<bool>("arrives");
+        QTest::addColumn<bool>("lost");
+        const int tries = DeviceLink::kWriteAttempts;
+        QTest::newRow("one stall") << EPIPE << 1 << true << false;
+        QTest::newRow("kernel time-out, then taken") << ETIMEDOUT << tries - 1 << true << false;
+        QTest::newRow("bus error on every try") << EPROTO << tries << false << false;
+        QTest::newRow("unplugged") << ENODEV << 1 << false << true;
+        QTest::newRow("hung up") << EIO << 1 << false << true;
+    }
+    void writeErrors() {
+        QFETCH(int, error);
+        QFETCH(int, failing);
+        QFETCH(bool, arrives);
+        QFETCH(bool, lost);
+        sim::TalvoModel talvo;
+        sim::SimPlatform platform(talvo);
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        talvo.failWritesAfter(0, failing, error);
+        link.SendCommand(0x13, 0x05, 0, 0, 0, 0, 0, 0);
+        QCOMPARE(talvo.reports().size(), size_t(arrives ? 1 : 0));
+        QCOMPARE(link.deviceLost(), lost);
+        QCOMPARE(link.writeFailed(), !arrives && !lost);
+        QCOMPARE(link.health().last_write_error, error);
+        const std::optional<Ending> expected =
+            arrives ? std::nullopt : std::optional(lost ? Ending::DeviceLost : Ending::WriteFailed);
+        QCOMPARE(EndingOnTrouble(link, OnDeviceLost::End), expected);
+        QCOMPARE(EndingOnTrouble(link, OnDeviceLost::GoOn), std::nullopt);
     }
 
     void closedDeviceIsNotReopened() {

@@ -3,9 +3,12 @@
 
 #include "tests/support/test_main.h"
 
+#include <cerrno>
+
 #include "device/device_link.h"
 #include "device/device_listing.h"
 #include "device/hidapi_platform.h"
+#include "sim/sim_platform.h"
 #include "sim/talvo_model.h"
 #include "tests/device/mock_hidraw.h"
 #include "tests/support/no_override.h"
@@ -35,6 +38,13 @@ Bytes NumberedDescriptor() {
 
 MockInterface Talvo(const std::string& usb_name, const std::string& node) {
     return {usb_name, node, kTalvoVendorId, kTalvoProductId, 0x0100, TalvoDescriptor()};
+}
+
+// The TALVO-4's collection with a Report ID item in it.
+Bytes NumberedTalvoDescriptor() {
+    Bytes bytes = TalvoDescriptor();
+    bytes.insert(bytes.begin() + 7, {0x85, 0x01});  // after Collection (Application)
+    return bytes;
 }
 
 // Same maker, another product.
@@ -85,6 +95,65 @@ class HidapiPlatformTest : public QObject {
 
         link.CloseDevice();
         QCOMPARE(bed.openHandles(talvo), 0);
+    }
+
+    // A composite TALVO-4 lists its keyboard first; a descriptor with
+    // numbered reports fits no command either. Both open, and both are
+    // passed over for the command interface after them.
+    void passesOverInterfacesNoCommandFits_data() {
+        QTest::addColumn<Bytes>("descriptor");
+        QTest::newRow("boot keyboard")
+            << sim::SimPlatform::KeyboardInterface("keyboard").report_descriptor;
+        QTest::newRow("numbered reports") << NumberedTalvoDescriptor();
+    }
+    void passesOverInterfacesNoCommandFits() {
+        QFETCH(Bytes, descriptor);
+        MockHidraw bed;
+        const std::string other =
+            bed.add({"1-1", "hidraw0", kTalvoVendorId, kTalvoProductId, 0x0100, descriptor});
+        const std::string talvo = bed.add(Talvo("1-2", "hidraw1"));
+        HidapiPlatform platform;
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        QCOMPARE(link.DevicePath, talvo);
+        QCOMPARE(bed.openHandles(other), 0);
+        link.SendCommand(0x13, 0x0C, 0, 0, 0, 0, 0, 0);
+        QTRY_COMPARE(bed.writes(talvo).size(), size_t(1));
+        QVERIFY(bed.writes(other).empty());
+
+        const auto list = ListTalvoInterfaces(platform);
+        QCOMPARE(list.size(), size_t(2));
+        QVERIFY(IsOtherInterface(list[0]));
+        QVERIFY(!IsOtherInterface(list[1]));
+    }
+
+    // hidraw's write fails with the USB transfer's error: a stall is sent
+    // again, an unplugged node's ENODEV is taken as the device gone.
+    void writeErrorsThroughHidraw_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("failing");
+        QTest::addColumn<size_t>("written");
+        QTest::addColumn<bool>("lost");
+        QTest::addColumn<bool>("writeFailed");
+        const int tries = DeviceLink::kWriteAttempts;
+        QTest::newRow("one stall") << EPIPE << 1 << size_t(1) << false << false;
+        QTest::newRow("bus error on every try") << EPROTO << tries << size_t(0) << false << true;
+        QTest::newRow("unplugged") << ENODEV << 1 << size_t(0) << true << false;
+    }
+    void writeErrorsThroughHidraw() {
+        QFETCH(int, error);
+        QFETCH(int, failing);
+        MockHidraw bed;
+        const std::string talvo = bed.add(Talvo("1-1", "hidraw0"));
+        HidapiPlatform platform;
+        DeviceLink link(platform);
+        QVERIFY(link.FindDevice());
+        bed.failWrites(talvo, std::vector<int>(size_t(failing), error));
+        link.SendCommand(0x13, 0x0C, 0, 0, 0, 0, 0, 0);
+        QTEST(bed.writes(talvo).size(), "written");
+        QTEST(link.deviceLost(), "lost");
+        QTEST(link.writeFailed(), "writeFailed");
+        QCOMPARE(link.health().last_write_error, error);
     }
 
     void noTalvoPresent() {

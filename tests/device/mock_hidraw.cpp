@@ -40,6 +40,10 @@ void OnConnected(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer data) {
 
 gboolean OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
     auto* context = static_cast<HandlerContext*>(data);
+    if (const int error = context->bed->takeWriteFailure(context->node)) {
+        umockdev_ioctl_client_complete(client, -1, error);
+        return TRUE;
+    }
     UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
     const auto length = size_t(std::max(buffer->data_len, 0));
     context->bed->recordWrite(context->node,
@@ -214,6 +218,21 @@ void MockHidraw::recordOpen(const std::string& node) {
 void MockHidraw::recordWrite(const std::string& node, std::vector<uint8_t> bytes) {
     std::lock_guard lock(mutex_);
     nodes_[node].writes.push_back(std::move(bytes));
+}
+
+void MockHidraw::failWrites(const std::string& node, std::vector<int> errors) {
+    std::lock_guard lock(mutex_);
+    auto& failures = nodes_[node].write_failures;
+    failures.insert(failures.end(), errors.begin(), errors.end());
+}
+
+int MockHidraw::takeWriteFailure(const std::string& node) {
+    std::lock_guard lock(mutex_);
+    auto& failures = nodes_[node].write_failures;
+    if (failures.empty()) return 0;
+    const int error = failures.front();
+    failures.pop_front();
+    return error;
 }
 
 std::vector<uint8_t> MockHidraw::descriptorOf(const std::string& node) const {

@@ -6,6 +6,7 @@
 // counted, and input can be fed to the node as a byte stream.
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <span>
@@ -51,6 +52,9 @@ class MockHidraw {
 
     // Queues bytes for the program's next reads of the node.
     bool feed(const std::string& node, std::span<const uint8_t> bytes);
+    // The program's next writes to the node fail, each with the next of
+    // `errors` as errno; failed writes are not recorded.
+    void failWrites(const std::string& node, std::vector<int> errors);
     // Hangs the node up under the program's open handles, as unplugging
     // the device does: their reads fail from now on.
     bool unplug(const std::string& node);
@@ -58,6 +62,8 @@ class MockHidraw {
     // Called from umockdev's worker thread.
     void recordOpen(const std::string& node);
     void recordWrite(const std::string& node, std::vector<uint8_t> bytes);
+    // The errno the next write fails with, 0 for one that goes through.
+    int takeWriteFailure(const std::string& node);
     std::vector<uint8_t> descriptorOf(const std::string& node) const;
 
   private:
@@ -66,6 +72,7 @@ class MockHidraw {
     struct NodeRecord {
         int opens = 0;
         std::vector<std::vector<uint8_t>> writes;
+        std::deque<int> write_failures;
         std::vector<uint8_t> descriptor;
     };
 

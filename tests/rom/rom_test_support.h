@@ -62,6 +62,7 @@ class LoggingPlatform : public HidPlatform {
                                               : QString::asprintf("%02X", report[1]));
             return inner_->writeReport(report);
         }
+        int discardInput() override { return inner_->discardInput(); }
         ReadOutcome readReport(std::span<uint8_t> buffer,
                                std::chrono::milliseconds timeout) override {
             log_ << QStringLiteral("R");

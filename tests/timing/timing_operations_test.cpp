@@ -275,19 +275,21 @@ class TimingOperationsTest : public QObject {
         QTest::addColumn<int>("vanishAfter");  // reports the device still takes
         QTest::addColumn<OnDeviceLost>("onLost");
         QTest::addColumn<int>("pausesWhenEnded");  // -1: it did not end
+        // Without the mode's answer there is no page to read or write: that
+        // read-back ends under either setting.
         const struct {
             const char* name;
             Sequence sequence;
-            int vanish_after, pauses;
-        } rows[] = {{"read-back, at the mode report", Sequence::Start, 0, 0},
-                    {"read-back, at the third read", Sequence::Start, 4, 2},
-                    {"load, at the fifth group", Sequence::Load, 5, 4},
-                    {"write, at the group", Sequence::Write, 1, 0}};
+            int vanish_after, pauses, pauses_going_on;
+        } rows[] = {{"read-back, at the mode report", Sequence::Start, 0, 0, 0},
+                    {"read-back, at the third read", Sequence::Start, 4, 2, -1},
+                    {"load, at the fifth group", Sequence::Load, 5, 4, -1},
+                    {"write, at the group", Sequence::Write, 1, 0, -1}};
         for (const auto& row : rows) {
             QTest::addRow("%s, ends", row.name)
                 << row.sequence << row.vanish_after << OnDeviceLost::End << row.pauses;
             QTest::addRow("%s, goes on", row.name)
-                << row.sequence << row.vanish_after << OnDeviceLost::GoOn << -1;
+                << row.sequence << row.vanish_after << OnDeviceLost::GoOn << row.pauses_going_on;
         }
     }
     void aVanishedDeviceEndsTheSequenceWhenAskedTo() {
@@ -308,13 +310,35 @@ class TimingOperationsTest : public QObject {
     // Three reads in a row that wait out their whole second: silent.
     void aSilentDeviceEndsTheReadBackAfterThreeReads() {
         Fixture f;
-        f.talvo.setSilent(true);
+        f.talvo.silentAfter(2);  // the mode report and the first read are answered
         QCOMPARE(StartTimingMode(f.link, f.timing, f.frontEnd({}, OnDeviceLost::End)).ending,
                  Ending::DeviceSilent);
-        QCOMPARE(f.talvo.clock.now() - f.since, 3 * kResponseWait + kTimingPauseTicks * kMainTick);
-        QCOMPARE(f.pacer.waits(), 1);
-        QCOMPARE(f.talvo.commands().size(), size_t(3));
+        QCOMPARE(f.talvo.clock.now() - f.since,
+                 3 * kResponseWait + 3 * kTimingPauseTicks * kMainTick);
+        QCOMPARE(f.pacer.waits(), 3);
+        QCOMPARE(f.talvo.commands().size(), size_t(5));
         QCOMPARE(LeaveTimingMode(f.link, OnDeviceLost::End).ending, Ending::DeviceSilent);
+    }
+
+    // A mode answer that comes after its wait leaves base and page unknown:
+    // the read-back ends there, for the windows too, and never reads or
+    // writes page 0; the late answer is not taken for the next report's.
+    void aLateModeAnswerEndsTheReadBack_data() {
+        QTest::addColumn<OnDeviceLost>("onLost");
+        QTest::newRow("terminal") << OnDeviceLost::End;
+        QTest::newRow("window") << OnDeviceLost::GoOn;
+    }
+    void aLateModeAnswerEndsTheReadBack() {
+        QFETCH(OnDeviceLost, onLost);
+        Fixture f;
+        f.talvo.setAnswerDelay(std::chrono::milliseconds(1100));
+        QCOMPARE(StartTimingMode(f.link, f.timing, f.frontEnd({}, onLost)).ending,
+                 Ending::DeviceSilent);
+        QCOMPARE(f.talvo.commands().size(), size_t(1));
+        f.talvo.setAnswerDelay({});
+        f.talvo.clock.sleepFor(kResponseWait);
+        QVERIFY(LeaveTimingMode(f.link, onLost).done());
+        QCOMPARE(f.link.ResponseBuffer[1], uint8_t(0x0F));
     }
 
     // While a ROM write holds the device every report would be dropped and
