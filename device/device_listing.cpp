@@ -10,7 +10,8 @@ std::vector<ListedInterface> ListTalvoInterfaces(HidPlatform& platform) {
         if (info.attributes.VendorID != kTalvoVendorId ||
             info.attributes.ProductID != kTalvoProductId)
             continue;
-        ListedInterface listed{std::move(info.path), OpenRefusal::None, std::nullopt};
+        ListedInterface listed{std::move(info.path), OpenRefusal::None, std::nullopt,
+                               std::move(info.port), std::move(info.serial)};
         if (const auto connection = platform.open(listed.path)) {
             listed.capabilities = connection->capabilities();
         } else {

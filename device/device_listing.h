@@ -17,6 +17,8 @@ struct ListedInterface {
     // Report lengths; known only for an interface that could be opened and
     // whose descriptor could be read.
     std::optional<HidCaps> capabilities;
+    std::string port{};    // USB port path; empty where unknown
+    std::string serial{};  // empty where unknown
 };
 
 // An interface of the TALVO-4's identifiers whose reports no command fits:

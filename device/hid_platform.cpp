@@ -45,4 +45,6 @@ LockAttempt HidPlatform::lockInterface(const std::string&) {
 
 std::optional<LockHolder> HidPlatform::lockHolder(const std::string&) { return std::nullopt; }
 
+std::unique_ptr<HidMonitor> HidPlatform::monitor() { return nullptr; }
+
 }  // namespace talvo

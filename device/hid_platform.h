@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "device/hid_monitor.h"
 #include "device/interface_lock.h"
 
 namespace talvo {
@@ -60,8 +61,12 @@ enum class OpenRefusal {
 struct HidInterfaceInfo {
     std::string path;
     HidAttributes attributes;
-    std::string port;    // USB port path ("1-2.3"); empty where unknown
-    std::string serial;  // empty where unknown
+    // Where the device is plugged in, as the system names its USB device
+    // ("1-2.3", the name lsusb -t shows): the same after every replug into
+    // the same socket, unlike the path. Empty where unknown.
+    std::string port{};
+    // The USB serial number; empty where the device has none or it is unknown.
+    std::string serial{};
 };
 
 // One open handle on a HID interface.
@@ -112,6 +117,10 @@ class HidPlatform {
     virtual LockAttempt lockInterface(const std::string& path);
     // Who holds the lock on `path`; nullopt when it is free or unknown.
     virtual std::optional<LockHolder> lockHolder(const std::string& path);
+
+    // Tells of interfaces that come and go; nullptr where the platform
+    // cannot (then a device is found only when someone looks for it).
+    virtual std::unique_ptr<HidMonitor> monitor();
 };
 
 }  // namespace talvo

@@ -3,6 +3,7 @@
 // Each system has its own file of these (hidapi_platform_linux.cpp).
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,5 +18,12 @@ std::optional<std::vector<uint8_t>> ReadDescriptor(const std::string& path);
 
 // Why the node at `path` cannot be opened, if it cannot.
 OpenRefusal ProbeOpen(const std::string& path);
+
+// The USB port path and serial number of the device behind `path`; empty
+// where the system does not say.
+void AddUsbAddress(HidInterfaceInfo& info);
+
+// Nodes as they come and go; nullptr where the system offers no such word.
+std::unique_ptr<HidMonitor> OpenMonitor();
 
 }  // namespace talvo::hidapi_node

@@ -130,7 +130,9 @@ std::vector<HidInterfaceInfo> HidapiPlatform::describe() {
         std::string path = info->path;
         if (known_.count(path)) continue;
         known_.emplace(path, AttributesFrom(*info));
-        interfaces.push_back({std::move(path), AttributesFrom(*info), {}, {}});
+        HidInterfaceInfo described{std::move(path), AttributesFrom(*info), {}, {}};
+        hidapi_node::AddUsbAddress(described);
+        interfaces.push_back(std::move(described));
     }
     hid_free_enumeration(list);
     return interfaces;
@@ -145,6 +147,8 @@ LockAttempt HidapiPlatform::lockInterface(const std::string& path) { return Lock
 std::optional<LockHolder> HidapiPlatform::lockHolder(const std::string& path) {
     return FindLockHolder(path);
 }
+
+std::unique_ptr<HidMonitor> HidapiPlatform::monitor() { return hidapi_node::OpenMonitor(); }
 
 std::optional<HidAttributes> HidapiPlatform::attributesOf(const std::string& path) {
     if (const auto it = known_.find(path); it != known_.end()) return it->second;

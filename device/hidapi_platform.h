@@ -18,7 +18,8 @@ class HidapiPlatform : public HidPlatform {
     // interface once per top-level collection.
     std::vector<std::string> enumerate() override;
     std::unique_ptr<HidConnection> open(const std::string& path) override;
-    // Identifiers straight from the enumeration: nothing is opened.
+    // Identifiers straight from the enumeration, port path and serial from
+    // the system: nothing is opened.
     std::vector<HidInterfaceInfo> describe() override;
     // Opens the node itself, since hidapi does not always keep the reason
     // its own open failed.
@@ -26,6 +27,8 @@ class HidapiPlatform : public HidPlatform {
     // flock on the hidraw node, the convention other hidraw programs share.
     LockAttempt lockInterface(const std::string& path) override;
     std::optional<LockHolder> lockHolder(const std::string& path) override;
+    // udev's word on hidraw nodes, where there is a udev to ask.
+    std::unique_ptr<HidMonitor> monitor() override;
 
   private:
     std::optional<HidAttributes> attributesOf(const std::string& path);

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "device/hidapi_node.h"
+#include "device/udev_hid.h"
 
 namespace talvo::hidapi_node {
 namespace {
@@ -56,5 +57,13 @@ OpenRefusal ProbeOpen(const std::string& path) {
             return OpenRefusal::Other;
     }
 }
+
+void AddUsbAddress(HidInterfaceInfo& info) {
+    udev_hid::UsbAddress address = udev_hid::UsbAddressOf(info.path);
+    info.port = std::move(address.port);
+    info.serial = std::move(address.serial);
+}
+
+std::unique_ptr<HidMonitor> OpenMonitor() { return udev_hid::OpenHidrawMonitor(); }
 
 }  // namespace talvo::hidapi_node

@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config ccache
     qt6-base-dev libgl-dev libhidapi-dev
     fonts-ipafont-gothic
-    umockdev libumockdev-dev
+    libudev-dev umockdev libumockdev-dev
     clang libclang-rt-14-dev clang-tidy
     xvfb xauth imagemagick xdotool xclip
     dbus dbus-daemon at-spi2-core python3-pyatspi

@@ -83,11 +83,13 @@ SimInterface SimPlatform::KeyboardInterface(const std::string& path) {
 
 SimPlatform::SimPlatform(TalvoModel& talvo) { addInterface(TalvoInterface("sim:talvo-4", talvo)); }
 
-SimInterface SimPlatform::TalvoInterface(const std::string& path, TalvoModel& talvo) {
+SimInterface SimPlatform::TalvoInterface(const std::string& path, TalvoModel& talvo, int number) {
     const auto descriptor = TalvoReportDescriptor();
-    return SimInterface{path,   0x17A7,
-                        0x0002, std::vector<uint8_t>(descriptor.begin(), descriptor.end()),
-                        false,  &talvo};
+    SimInterface talvo_interface{path,   0x17A7,
+                                 0x0002, std::vector<uint8_t>(descriptor.begin(), descriptor.end()),
+                                 false,  &talvo};
+    talvo_interface.port = SimulatedPort(number);
+    return talvo_interface;
 }
 
 std::vector<std::string> SimPlatform::enumerate() {
@@ -109,8 +111,10 @@ std::unique_ptr<HidConnection> SimPlatform::open(const std::string& path) {
 std::vector<HidInterfaceInfo> SimPlatform::describe() {
     std::vector<HidInterfaceInfo> list;
     for (const auto& interface : interfaces_)
-        list.push_back(
-            {interface.path, {interface.vendor_id, interface.product_id, 0x0100}, {}, {}});
+        list.push_back({interface.path,
+                        {interface.vendor_id, interface.product_id, 0x0100},
+                        interface.port,
+                        {}});
     return list;
 }
 

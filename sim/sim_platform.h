@@ -20,7 +20,12 @@ struct SimInterface {
     bool refuses_open = false;     // held by the system, like a keyboard
     TalvoModel* device = nullptr;  // nullptr: a device that takes reports and never answers
     OpenRefusal refusal = OpenRefusal::Other;  // why it refuses, when it does
+    std::string port{};                        // where it is "plugged in": SimulatedPort(n)
 };
+
+// The port path of the n-th simulated TALVO-4 (1, 2, ...): "sim-1", "sim-2" ...,
+// so that scripts and tests read the same fields as on USB.
+inline std::string SimulatedPort(int number) { return "sim-" + std::to_string(number); }
 
 class SimPlatform : public HidPlatform {
   public:
@@ -30,8 +35,9 @@ class SimPlatform : public HidPlatform {
     explicit SimPlatform(TalvoModel& talvo);
 
     void addInterface(SimInterface interface) { interfaces_.push_back(std::move(interface)); }
-    // A TALVO-4 interface at the given path, served by `talvo`.
-    static SimInterface TalvoInterface(const std::string& path, TalvoModel& talvo);
+    // A TALVO-4 interface at the given path, served by `talvo`, plugged into
+    // the port of simulated TALVO-4 number `number`.
+    static SimInterface TalvoInterface(const std::string& path, TalvoModel& talvo, int number = 1);
     // A boot keyboard interface of the TALVO-4's own vendor and product, as
     // a composite device has beside its command interface: it opens, takes
     // reports and answers none (input 9, output 2 bytes with the report ID).

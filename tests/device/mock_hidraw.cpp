@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 namespace talvo::testing {
 namespace {
@@ -112,6 +113,8 @@ std::string MockHidraw::add(const MockInterface& interface) {
         testbed_, "usb", interface.usb_name.c_str(), nullptr, "idVendor", vendor.c_str(),
         "idProduct", product.c_str(), "bcdDevice", Hex4(interface.release).c_str(), "manufacturer",
         "Mock", "product", "Mock HID", nullptr, "DEVTYPE", "usb_device", nullptr);
+    if (!interface.serial.empty())
+        umockdev_testbed_set_attribute(testbed_, usb, "serial", interface.serial.c_str());
     const std::string interface_name = interface.usb_name + ":1.0";
     gchar* usb_interface = umockdev_testbed_add_device(testbed_, "usb", interface_name.c_str(), usb,
                                                        "bInterfaceNumber", "00", nullptr, "DEVTYPE",
@@ -136,14 +139,16 @@ std::string MockHidraw::add(const MockInterface& interface) {
         "\nE: SUBSYSTEM=hidraw\nA: dev=243:" + std::to_string(handlers_.size()) +
         "\nL: device=../../../" + hid_name + "\n";
     umockdev_testbed_add_from_string(testbed_, record.c_str(), nullptr);
+    {
+        std::lock_guard lock(mutex_);
+        nodes_[node].descriptor = interface.descriptor;
+        nodes_[node].syspaths = {std::string(hid) + "/hidraw/" + interface.hidraw_node, hid,
+                                 usb_interface, usb};
+    }
     g_free(usb);
     g_free(usb_interface);
     g_free(hid);
 
-    {
-        std::lock_guard lock(mutex_);
-        nodes_[node].descriptor = interface.descriptor;
-    }
     UMockdevIoctlBase* handler = umockdev_ioctl_base_new();
     auto* context = new HandlerContext{this, node};
     Connect(handler, "client-connected", G_CALLBACK(OnConnected), context, true);
@@ -208,6 +213,27 @@ bool MockHidraw::unplug(const std::string& node) {
     const bool hung_up = fd >= 0 && null >= 0 && dup2(null, fd) == fd;
     if (null >= 0) close(null);
     return hung_up;
+}
+
+void MockHidraw::pullOut(const std::string& node) {
+    std::vector<std::string> syspaths;
+    {
+        std::lock_guard lock(mutex_);
+        syspaths = nodes_[node].syspaths;
+    }
+    if (syspaths.empty()) return;
+    unplug(node);
+    umockdev_testbed_uevent(testbed_, syspaths.front().c_str(), "remove");
+}
+
+void MockHidraw::removeFromSysfs(const std::string& node) {
+    std::vector<std::string> syspaths;
+    {
+        std::lock_guard lock(mutex_);
+        syspaths = std::exchange(nodes_[node].syspaths, {});
+    }
+    for (const std::string& syspath : syspaths)
+        umockdev_testbed_remove_device(testbed_, syspath.c_str());
 }
 
 void MockHidraw::recordOpen(const std::string& node) {

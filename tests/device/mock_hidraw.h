@@ -25,6 +25,7 @@ struct MockInterface {
     uint16_t product = 0;
     uint16_t release = 0;
     std::vector<uint8_t> descriptor;  // empty: no report descriptor in sysfs
+    std::string serial{};             // the USB device's serial number; empty: none
 };
 
 class MockHidraw {
@@ -37,7 +38,8 @@ class MockHidraw {
     // True when the umockdev preload library is active in this process.
     static bool available();
 
-    // Returns the node's path, "/dev/<hidraw_node>".
+    // Returns the node's path, "/dev/<hidraw_node>". Whoever listens to
+    // uevents hears of the node's arrival.
     std::string add(const MockInterface& interface);
 
     // How often the program opened the node, and how many of its handles on
@@ -58,6 +60,10 @@ class MockHidraw {
     // Hangs the node up under the program's open handles, as unplugging
     // the device does: their reads fail from now on.
     bool unplug(const std::string& node);
+    // Pulls the device out: its node hangs up and the listeners hear of it.
+    void pullOut(const std::string& node);
+    // Then it leaves sysfs and /dev, so that it can be added again.
+    void removeFromSysfs(const std::string& node);
 
     // Called from umockdev's worker thread.
     void recordOpen(const std::string& node);
@@ -70,6 +76,7 @@ class MockHidraw {
     std::string ptyOf(const std::string& node) const;
 
     struct NodeRecord {
+        std::vector<std::string> syspaths;  // the node's first, its USB device's last
         int opens = 0;
         std::vector<std::vector<uint8_t>> writes;
         std::deque<int> write_failures;
