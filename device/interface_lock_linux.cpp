@@ -80,9 +80,9 @@ std::optional<int> PidFromLocks(const struct stat& file) {
     return std::nullopt;
 }
 
-std::optional<int> PidWithOpen(const std::string& path) {
-    char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved)) return std::nullopt;
+// The same file, however it was named: compared by what it is, not by its
+// path text, which a symbolic link or a mocked /dev tells differently.
+std::optional<int> PidWithOpen(const struct stat& file) {
     DIR* proc = opendir("/proc");
     if (!proc) return std::nullopt;
     std::optional<int> found;
@@ -94,12 +94,10 @@ std::optional<int> PidWithOpen(const std::string& path) {
         DIR* fds = opendir(fd_dir.c_str());  // fails for processes of other users
         if (!fds) continue;
         while (const dirent* fd = readdir(fds)) {
-            char target[PATH_MAX];
+            struct stat open_file {};
             const std::string link = fd_dir + "/" + fd->d_name;
-            const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
-            if (length <= 0) continue;
-            target[length] = '\0';
-            if (std::string(target) == resolved) {
+            if (::stat(link.c_str(), &open_file) == 0 && open_file.st_dev == file.st_dev &&
+                open_file.st_ino == file.st_ino) {
                 found = int(pid);
                 break;
             }
@@ -140,9 +138,9 @@ std::optional<bool> LockIsHeld(const std::string& path) {
 
 std::optional<LockHolder> FindLockHolder(const std::string& path) {
     struct stat file {};
-    std::optional<int> pid;
-    if (::stat(path.c_str(), &file) == 0) pid = PidFromLocks(file);
-    if (!pid) pid = PidWithOpen(path);
+    if (::stat(path.c_str(), &file) != 0) return std::nullopt;
+    std::optional<int> pid = PidFromLocks(file);
+    if (!pid) pid = PidWithOpen(file);
     if (!pid) return std::nullopt;
     return LockHolder{ProgramOf(*pid), *pid};
 }
