@@ -35,6 +35,8 @@ int main(int argc, char** argv) {
     talvo::QtFileDialogs dialogs;
     talvo::Program program(link, dialogs, &platform);
     talvo::MainWindow window(program);
+    // After the look at start-up, so that it stays as it always was.
+    window.followDevice(platform.monitor());
     window.show();
     return app.exec();
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/device_follower.h"
 #include "app/texts.h"
 #include "capture/form5.h"
 #include "device/device_listing.h"
@@ -49,6 +50,9 @@ void PrintLine(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
 }
+
+const QString kText1Name = QStringLiteral("接続状態");
+const QString kText1Description = QStringLiteral("TALVO-4 の接続状態");
 
 }  // namespace
 
@@ -92,7 +96,7 @@ void MainWindow::buildControls() {
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(TwipsRect(360, 360, 6135, 495));
     Text1->setFont(UiFont(11.25));
-    Describe(Text1, QStringLiteral("接続状態"), QStringLiteral("TALVO-4 の接続状態"));
+    Describe(Text1, kText1Name, kText1Description);
 
     // Tab order follows the tab indexes 1 to 4: Command10, Command1, Command2, Command3.
     Command10 = MakeButton(this, "Command10", texts::kCommand10Caption,
@@ -131,10 +135,52 @@ void MainWindow::Form_Load() { connect(); }
 
 void MainWindow::connect() {
     const bool found = program_.link.FindDevice();
-    Text1->setText(found ? texts::kConnected : texts::kNotConnected);
-    for (QPushButton* button : {Command1, Command2, Command3, Command10}) button->setEnabled(found);
-    program_.DeviceConnected = found ? 1 : 0;
+    showConnection(found);
     if (!found) explainNotConnected();
+    if (!follower_) return;
+    // Another program may let go of it at any moment, and says nothing when
+    // it does: only a device in use is looked at again unasked.
+    if (!found && program_.link.inUseBy())
+        follower_->lookAgainLater();
+    else
+        follower_->stopLooking();
+}
+
+void MainWindow::showConnection(bool connected) {
+    Text1->setText(connected ? texts::kConnected : texts::kNotConnected);
+    Describe(Text1, kText1Name, kText1Description);
+    for (QPushButton* button : {Command1, Command2, Command3, Command10})
+        button->setEnabled(connected);
+    program_.DeviceConnected = connected ? 1 : 0;
+}
+
+void MainWindow::followDevice(std::unique_ptr<HidMonitor> monitor) {
+    if (!monitor || follower_) return;
+    follower_ = new DeviceFollower(std::move(monitor), this);
+    follower_->left = [this](const std::string& path) { deviceLeft(path); };
+    follower_->look = [this] { lookAgain(); };
+    if (program_.DeviceConnected == 0 && program_.link.inUseBy()) follower_->lookAgainLater();
+}
+
+void MainWindow::lookAgain() {
+    // Nothing reopens the device on the program's way out.
+    if (program_.DeviceConnected == 1 || ProgramEnding()) return;
+    connect();
+}
+
+// The working windows stay open: with the handles closed and DeviceFound
+// still set, what they send goes nowhere until the device is back. A
+// capture under way sees DeviceConnected drop and ends as its stop ends it.
+void MainWindow::deviceLeft(const std::string& path) {
+    if (program_.DeviceConnected == 0 || path != program_.link.DevicePath) return;
+    program_.link.CloseDevice();
+    showConnection(false);
+}
+
+void MainWindow::tellOnce(const std::string& line) {
+    if (line == last_told_) return;
+    last_told_ = line;
+    PrintLine(line);
 }
 
 // Not found, not allowed and in use look the same in Text1; the tooltip and
@@ -144,14 +190,14 @@ void MainWindow::connect() {
 void MainWindow::explainNotConnected() {
     if (const auto& holder = program_.link.inUseBy()) {
         Describe(Text1, Text1->accessibleName(), texts::InUseHint(*holder));
-        PrintLine(InUseLine(*holder));
+        tellOnce(InUseLine(*holder));
         return;
     }
     if (!program_.platform) return;
     const auto locked = FirstWithoutPermission(ListTalvoInterfaces(*program_.platform));
     if (!locked) return;
     Describe(Text1, Text1->accessibleName(), texts::kNoPermissionHint);
-    PrintLine(NoPermissionLine(locked->path));
+    tellOnce(NoPermissionLine(locked->path));
 }
 
 void MainWindow::Timer1_Timer() { program_.ticks.advance(); }

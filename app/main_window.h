@@ -4,6 +4,8 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <memory>
+#include <string>
 
 #include "ui/program.h"
 
@@ -13,6 +15,8 @@ class QTimer;
 
 namespace talvo {
 
+class DeviceFollower;
+class HidMonitor;
 class Form2;
 class Form5;
 class Form6;
@@ -30,6 +34,14 @@ class MainWindow : public QWidget {
     void Command3_Click();
     void Command10_Click();
     void download();
+
+    // After the look at start-up: follows the TALVO-4 as it is pulled out and
+    // plugged in again, by what `monitor` tells. Without one (nullptr), the
+    // window stays with what it found at start-up.
+    void followDevice(std::unique_ptr<HidMonitor> monitor);
+    // Connects as at start-up, unless connected already.
+    void lookAgain();
+    DeviceFollower* follower() const { return follower_; }
 
     QLineEdit* Text1 = nullptr;
     QPushButton* Command1 = nullptr;
@@ -52,6 +64,10 @@ class MainWindow : public QWidget {
     void Form_Unload();
     void buildControls();
     void explainNotConnected();
+    void showConnection(bool connected);
+    void deviceLeft(const std::string& path);
+    // Prints a line for the terminal, but not the same one twice in a row.
+    void tellOnce(const std::string& line);
 
     Program& program_;
     struct WindowSlot {
@@ -66,6 +82,8 @@ class MainWindow : public QWidget {
     WindowSlot timing_window_;
     // Closing was asked for while a ROM write ran.
     bool close_after_download_ = false;
+    DeviceFollower* follower_ = nullptr;
+    std::string last_told_;
 };
 
 }  // namespace talvo

@@ -38,9 +38,11 @@ class Pacer {
 using StopRequest = std::function<bool()>;
 
 // What a sequence does once the link reports the device gone or silent
-// (DeviceLink::deviceLost). The windows go on as they always have: a device
-// that vanished reads as zeros and nothing tells the user. A terminal ends
-// the sequence at once and says why.
+// (DeviceLink::deviceLost). The windows go on: failed reads alone do not tell
+// them the device went. They learn it from the system (the main window
+// follows the device as it is pulled out), and their stop request ends the
+// sequence then, as the user's stop would. A terminal ends the sequence at
+// once and says why.
 enum class OnDeviceLost { GoOn, End };
 
 // What a front end lends every sequence that waits.

@@ -366,7 +366,9 @@ void CaptureOperationsTest::vanishedDevice_data() {
         << 0 << int(OnDeviceLost::End) << int(Ending::DeviceLost) << 0;
     QTest::newRow("after 2 lines, terminal")
         << 4 << int(OnDeviceLost::End) << int(Ending::DeviceLost) << 3;
-    // The window never noticed: it runs through its lines on zeros.
+    // Failed reads alone tell a window nothing: until the main window hears
+    // from the system that the device went (and its stop request says so),
+    // the sequence runs through its lines on zeros.
     QTest::newRow("after 2 lines, window")
         << 4 << int(OnDeviceLost::GoOn) << int(Ending::Done) << 101;
 }

@@ -159,6 +159,9 @@ std::string MockHidraw::add(const MockInterface& interface) {
     // umockdev may hold the PTY's own end open; only the program's count.
     baseline_[node] = 0;
     baseline_[node] = openHandles(node);
+    const std::string terminal = ptyOf(node);
+    std::lock_guard lock(mutex_);
+    nodes_[node].terminal = terminal;
     return node;
 }
 
@@ -169,6 +172,12 @@ int MockHidraw::opens(const std::string& node) const {
 }
 
 std::string MockHidraw::ptyOf(const std::string& node) const {
+    {
+        // Known still once the node has gone.
+        std::lock_guard lock(mutex_);
+        const auto it = nodes_.find(node);
+        if (it != nodes_.end() && !it->second.terminal.empty()) return it->second.terminal;
+    }
     std::error_code error;
     const auto target = std::filesystem::read_symlink(
         std::string(umockdev_testbed_get_root_dir(testbed_)) + node, error);
@@ -219,21 +228,14 @@ void MockHidraw::pullOut(const std::string& node) {
     std::vector<std::string> syspaths;
     {
         std::lock_guard lock(mutex_);
-        syspaths = nodes_[node].syspaths;
-    }
-    if (syspaths.empty()) return;
-    unplug(node);
-    umockdev_testbed_uevent(testbed_, syspaths.front().c_str(), "remove");
-}
-
-void MockHidraw::removeFromSysfs(const std::string& node) {
-    std::vector<std::string> syspaths;
-    {
-        std::lock_guard lock(mutex_);
         syspaths = std::exchange(nodes_[node].syspaths, {});
     }
+    if (syspaths.empty()) return;
+    umockdev_testbed_uevent(testbed_, syspaths.front().c_str(), "remove");
+    // Removing the node closes the testbed's end of its PTY: that hangs it up.
     for (const std::string& syspath : syspaths)
         umockdev_testbed_remove_device(testbed_, syspath.c_str());
+    baseline_[node] = 0;
 }
 
 void MockHidraw::recordOpen(const std::string& node) {

@@ -60,10 +60,10 @@ class MockHidraw {
     // Hangs the node up under the program's open handles, as unplugging
     // the device does: their reads fail from now on.
     bool unplug(const std::string& node);
-    // Pulls the device out: its node hangs up and the listeners hear of it.
+    // Pulls the device out: the listeners hear of it, it leaves sysfs and
+    // /dev, and its node hangs up under the program's open handles. It can
+    // be added again.
     void pullOut(const std::string& node);
-    // Then it leaves sysfs and /dev, so that it can be added again.
-    void removeFromSysfs(const std::string& node);
 
     // Called from umockdev's worker thread.
     void recordOpen(const std::string& node);
@@ -77,6 +77,7 @@ class MockHidraw {
 
     struct NodeRecord {
         std::vector<std::string> syspaths;  // the node's first, its USB device's last
+        std::string terminal;               // the PTY behind the node
         int opens = 0;
         std::vector<std::vector<uint8_t>> writes;
         std::deque<int> write_failures;
