@@ -44,6 +44,7 @@ Prepared PrepareCommand(const Invocation& invocation, const Console& console);
 
 // Each subcommand's own preparation.
 Prepared PrepareList(const QStringList& words);
+Prepared PrepareWatch(const QStringList& words, std::optional<double> wait_seconds);
 Prepared PrepareKey(const QStringList& words);
 Prepared PrepareKeys(const QStringList& words);
 Prepared PrepareSlot(const QStringList& words);
@@ -67,6 +68,11 @@ int ReportRomWrite(const Outcome<RomWriteDetail>& outcome, const QString& verdic
 // status.
 int ReportRomVerify(const Outcome<RomWriteDetail>& outcome, const QString& path,
                     const DeviceLink& link, Console& console);
+
+// One listed interface as list --json and watch --json give it: path,
+// report lengths, state, port and serial (null where unknown), in_use_by.
+QJsonObject InterfaceJson(const ListedInterface& interface,
+                          const std::optional<LockHolder>& holder);
 
 // Why the link gave up on the device, for "... after <how far>".
 QString LostDeviceText(const DeviceLink& link);

@@ -21,7 +21,30 @@ QString StateWord(OpenRefusal refusal) {
     return QStringLiteral("cannot-open");
 }
 
-// One listed interface for --json; report lengths null where unknown.
+QJsonValue TextOrNull(const std::string& text) {
+    return text.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QString::fromStdString(text));
+}
+
+// A device's own words (its serial number) may hold any byte; none of them
+// may break a column or reach the terminal as a control.
+QString Printable(const std::string& text) {
+    QString printable = QString::fromStdString(text);
+    for (QChar& c : printable)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('?');
+    return printable;
+}
+
+// "\tport 1-2.3\tserial A1B2" as far as they are known.
+QString AddressColumns(const ListedInterface& interface) {
+    QString columns;
+    if (!interface.port.empty()) columns += QStringLiteral("\tport ") + Printable(interface.port);
+    if (!interface.serial.empty())
+        columns += QStringLiteral("\tserial ") + Printable(interface.serial);
+    return columns;
+}
+
+}  // namespace
+
 QJsonObject InterfaceJson(const ListedInterface& interface,
                           const std::optional<LockHolder>& holder) {
     QJsonValue input(QJsonValue::Null);
@@ -36,7 +59,9 @@ QJsonObject InterfaceJson(const ListedInterface& interface,
         {QStringLiteral("output_report_length"), output},
         {QStringLiteral("state"), IsOtherInterface(interface)
                                       ? QStringLiteral("other-interface")
-                                      : StateWord(holder ? OpenRefusal::Busy : interface.refusal)}};
+                                      : StateWord(holder ? OpenRefusal::Busy : interface.refusal)},
+        {QStringLiteral("port"), TextOrNull(interface.port)},
+        {QStringLiteral("serial"), TextOrNull(interface.serial)}};
     if (holder && (!holder->program.empty() || holder->pid > 0)) {
         QJsonObject user;
         if (!holder->program.empty())
@@ -46,6 +71,8 @@ QJsonObject InterfaceJson(const ListedInterface& interface,
     }
     return object;
 }
+
+namespace {
 
 class ListCommand : public Command {
   public:
@@ -72,7 +99,8 @@ class ListCommand : public Command {
             }
             if (interface.refusal != OpenRefusal::None && !holder) {
                 context.console.out(QStringLiteral("%1\tcannot be opened: %2")
-                                        .arg(path, Session::RefusalText(interface.refusal)));
+                                        .arg(path, Session::RefusalText(interface.refusal)) +
+                                    AddressColumns(interface));
                 continue;
             }
             const QString state = holder ? QString::fromStdString(InUseText(*holder))
@@ -84,13 +112,16 @@ class ListCommand : public Command {
                     QStringLiteral("%1\tinput report %2 bytes, output report %3 bytes\t%4")
                         .arg(path, QString::number(interface.capabilities->InputReportByteLength),
                              QString::number(interface.capabilities->OutputReportByteLength),
-                             state));
+                             state) +
+                    AddressColumns(interface));
             else if (interface.refusal == OpenRefusal::None)
                 context.console.out(
                     QStringLiteral("%1\treport lengths unknown (no report descriptor)\t%2")
-                        .arg(path, state));
+                        .arg(path, state) +
+                    AddressColumns(interface));
             else
-                context.console.out(QStringLiteral("%1\t%2").arg(path, state));
+                context.console.out(QStringLiteral("%1\t%2").arg(path, state) +
+                                    AddressColumns(interface));
         }
         context.report.insert(QStringLiteral("interfaces"), interfaces);
         const auto locked = FirstWithoutPermission(listed);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "cli/field_kit.h"
 #include "cli/simulation.h"
@@ -12,10 +13,16 @@
 namespace talvo::cli {
 namespace {
 
-// Only the one path --device names; discovery then checks it is a TALVO-4.
-class OnePathPlatform : public HidPlatform {
+// Only the interface --device names, by its path or, as "usb:PORT", by the
+// USB port it is plugged into; discovery then checks it is a TALVO-4.
+class ChosenPlatform : public HidPlatform {
   public:
-    OnePathPlatform(HidPlatform& inner, std::string path) : inner_(inner), path_(std::move(path)) {}
+    ChosenPlatform(HidPlatform& inner, const std::string& choice) : inner_(inner) {
+        if (choice.starts_with(kPortPrefix))
+            port_ = choice.substr(kPortPrefix.size());
+        else
+            path_ = choice;
+    }
 
     std::vector<std::string> enumerate() override {
         std::vector<std::string> paths;
@@ -24,11 +31,16 @@ class OnePathPlatform : public HidPlatform {
     }
     std::vector<HidInterfaceInfo> describe() override {
         std::vector<HidInterfaceInfo> list = inner_.describe();
-        std::erase_if(list, [this](const HidInterfaceInfo& info) { return info.path != path_; });
+        std::erase_if(list, [this](const HidInterfaceInfo& info) { return !chosen(info); });
+        chosen_paths_.clear();
+        for (const HidInterfaceInfo& info : list) chosen_paths_.push_back(info.path);
         return list;
     }
     std::unique_ptr<HidConnection> open(const std::string& path) override {
-        return path == path_ ? inner_.open(path) : nullptr;
+        const bool chosen = port_.empty()
+                                ? path == path_
+                                : std::ranges::find(chosen_paths_, path) != chosen_paths_.end();
+        return chosen ? inner_.open(path) : nullptr;
     }
     OpenRefusal probeOpen(const std::string& path) override { return inner_.probeOpen(path); }
     LockAttempt lockInterface(const std::string& path) override {
@@ -37,10 +49,20 @@ class OnePathPlatform : public HidPlatform {
     std::optional<LockHolder> lockHolder(const std::string& path) override {
         return inner_.lockHolder(path);
     }
+    std::unique_ptr<HidMonitor> monitor() override { return inner_.monitor(); }
 
   private:
+    static constexpr std::string_view kPortPrefix = "usb:";
+
+    bool chosen(const HidInterfaceInfo& info) const {
+        return port_.empty() ? info.path == path_ : info.port == port_;
+    }
+
     HidPlatform& inner_;
     std::string path_;
+    std::string port_;
+    // The interfaces at the port when last described.
+    std::vector<std::string> chosen_paths_;
 };
 
 }  // namespace
@@ -82,7 +104,7 @@ std::unique_ptr<Session> Session::Create(const DeviceChoice& choice, Console& co
 bool Session::build(HidPlatform& base) {
     platform_ = &base;
     if (!choice_.path.isEmpty()) {
-        chosen_ = std::make_unique<OnePathPlatform>(*platform_, choice_.path.toStdString());
+        chosen_ = std::make_unique<ChosenPlatform>(*platform_, choice_.path.toStdString());
         platform_ = chosen_.get();
     }
     if (!choice_.record.isEmpty()) {
@@ -99,6 +121,8 @@ bool Session::build(HidPlatform& base) {
 }
 
 std::vector<ListedInterface> Session::list() { return ListTalvoInterfaces(*platform_); }
+
+std::unique_ptr<HidMonitor> Session::monitor() { return platform_->monitor(); }
 
 QString Session::RefusalText(OpenRefusal refusal) {
     switch (refusal) {

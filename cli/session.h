@@ -27,7 +27,7 @@ struct Unavailable {
 struct DeviceChoice {
     bool simulate = false;
     QStringList faults;  // simulated faults, only with simulate
-    QString path;        // --device; empty: the first TALVO-4
+    QString path;        // --device: a path, or "usb:PORT"; empty: the first TALVO-4
     bool trace = false;
     QString record;               // --record FILE: every report into FILE
     QString replay;               // --replay FILE: the recording in place of the device
@@ -48,6 +48,9 @@ class Session {
     std::vector<ListedInterface> list();
     // Every HID interface present, with what the enumeration knows of it.
     std::vector<HidInterfaceInfo> describe() { return platform_->describe(); }
+    // Word of interfaces as they come and go; nullptr where there is none
+    // (no udev, the simulated device).
+    std::unique_ptr<HidMonitor> monitor();
     // The program that holds a listed TALVO-4 (so that this one must leave
     // it alone, though the system may open it); nullopt when it is free.
     // A holder that cannot be seen is one without a name or pid.

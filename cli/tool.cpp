@@ -3,10 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
+#include "cli/device_wait.h"
 #include "cli/field_kit.h"
 
 namespace talvo::cli {
@@ -56,20 +57,22 @@ QString LostDeviceText(const DeviceLink& link) {
 
 namespace {
 
-// How often --wait looks for the device again, and how soon it notices
-// Ctrl+C in between.
-constexpr std::chrono::milliseconds kWaitPoll{250};
-constexpr std::chrono::milliseconds kWaitNap{20};
+// A device in use says nothing when its holder lets go of it: --wait looks
+// at it again this often.
+constexpr std::chrono::seconds kBusyLook{1};
 
 // Opens the device, with --wait until it is present, openable and free.
 // Returns kExitDone once it is open, else the exit status; no report goes
 // out before the device is open.
 int OpenDevice(Session& session, std::optional<double> wait_seconds, Console& console,
                const Interrupts& interrupts, Report& report) {
-    using Clock = std::chrono::steady_clock;
+    using Clock = DeviceWait::Clock;
+    const bool waits = wait_seconds.value_or(0) > 0;
+    // Listening from before the first look, so that no arrival falls between.
+    DeviceWait wait(waits ? session.monitor() : nullptr);
     auto unavailable = session.open();
     if (!unavailable) return kExitDone;
-    if (wait_seconds.value_or(0) > 0 && !unavailable->lasting) {
+    if (waits && !unavailable->lasting) {
         const QString seconds = QString::number(*wait_seconds);
         const Clock::time_point start = Clock::now();
         const Clock::time_point deadline =
@@ -77,16 +80,15 @@ int OpenDevice(Session& session, std::optional<double> wait_seconds, Console& co
                         std::chrono::duration<double>(*wait_seconds));
         console.note(QStringLiteral("talvo4ctl: waiting up to %1 s for the TALVO-4: %2")
                          .arg(seconds, unavailable->reason));
-        for (Clock::time_point next = start + kWaitPoll;; next += kWaitPoll) {
-            next = std::min(next, deadline);
-            for (Clock::time_point now = Clock::now(); now < next; now = Clock::now()) {
-                if (interrupts.presses() > 0) {
-                    console.error(
-                        QStringLiteral("talvo4ctl: interrupted while waiting for the "
-                                       "TALVO-4; nothing was sent"));
-                    return kExitInterrupted;
-                }
-                std::this_thread::sleep_for(std::min<Clock::duration>(kWaitNap, next - now));
+        for (;;) {
+            const Clock::time_point look_at = unavailable->cause == Reason::Busy
+                                                  ? std::min(deadline, Clock::now() + kBusyLook)
+                                                  : deadline;
+            if (wait.wait(look_at, interrupts) == DeviceWait::Woken::Interrupted) {
+                console.error(
+                    QStringLiteral("talvo4ctl: interrupted while waiting for the "
+                                   "TALVO-4; nothing was sent"));
+                return kExitInterrupted;
             }
             unavailable = session.open();
             if (!unavailable) {
@@ -96,7 +98,7 @@ int OpenDevice(Session& session, std::optional<double> wait_seconds, Console& co
                                  .arg(waited.count(), 0, 'f', 1));
                 return kExitDone;
             }
-            if (unavailable->lasting || next >= deadline) break;
+            if (unavailable->lasting || Clock::now() >= deadline) break;
         }
         console.error(unavailable->message);
         console.error(QStringLiteral("talvo4ctl: gave up after waiting %1 s").arg(seconds));
@@ -157,6 +159,8 @@ Prepared PrepareCommand(const Invocation& invocation, const Console& console) {
     if (name == QLatin1String("timing")) return PrepareTiming(invocation.words);
     if (name == QLatin1String("rom")) return PrepareRom(invocation.words);
     if (name == QLatin1String("doctor")) return PrepareDoctor(invocation.words, invocation.device);
+    if (name == QLatin1String("watch"))
+        return PrepareWatch(invocation.words, invocation.wait_seconds);
     return UsageError(QStringLiteral("unknown command \"%1\"").arg(name));
 }
 

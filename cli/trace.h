@@ -23,6 +23,7 @@ class TracingPlatform : public HidPlatform {
     std::optional<LockHolder> lockHolder(const std::string& path) override {
         return inner_.lockHolder(path);
     }
+    std::unique_ptr<HidMonitor> monitor() override { return inner_.monitor(); }
 
   private:
     HidPlatform& inner_;

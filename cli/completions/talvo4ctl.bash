@@ -12,7 +12,7 @@ _talvo4ctl_key_names() {
 }
 
 _talvo4ctl() {
-    local commands='list key keys slot capture timing rom doctor'
+    local commands='list watch key keys slot capture timing rom doctor'
     local options='--simulate --device --wait --trace -q --quiet -o --output --json --format
         --record --replay --replay-speed -h --help -v --version --simulate-fault'
     local faults='vanish-after: silent-after: answer-delay: fpga: size: bad-rom-cell:

@@ -63,6 +63,7 @@ complete -c talvo4ctl -l simulate-fault -x -d 'Make the simulated device misbeha
         timing-base: keyboard-first stall-once: stall-from: refuse:'
 
 complete -c talvo4ctl -n __talvo4ctl_wants -a list -d 'Every TALVO-4 interface'
+complete -c talvo4ctl -n __talvo4ctl_wants -a watch -d 'Every TALVO-4 that arrives or leaves'
 complete -c talvo4ctl -n __talvo4ctl_wants -a key -d 'Send remote-control keys'
 complete -c talvo4ctl -n __talvo4ctl_wants -a keys -d 'Every key: name, caption, code, button'
 complete -c talvo4ctl -n __talvo4ctl_wants -a slot -d 'Record or show an image slot'

@@ -138,7 +138,6 @@ std::string MockHidraw::add(const MockInterface& interface) {
         "\nN: " + interface.hidraw_node + "\nE: DEVNAME=" + node +
         "\nE: SUBSYSTEM=hidraw\nA: dev=243:" + std::to_string(handlers_.size()) +
         "\nL: device=../../../" + hid_name + "\n";
-    umockdev_testbed_add_from_string(testbed_, record.c_str(), nullptr);
     {
         std::lock_guard lock(mutex_);
         nodes_[node].descriptor = interface.descriptor;
@@ -149,12 +148,15 @@ std::string MockHidraw::add(const MockInterface& interface) {
     g_free(usb_interface);
     g_free(hid);
 
+    // The node answers before it is announced: a program that hears of it
+    // opens it at once, as it may once udev has set a real node up.
     UMockdevIoctlBase* handler = umockdev_ioctl_base_new();
     auto* context = new HandlerContext{this, node};
     Connect(handler, "client-connected", G_CALLBACK(OnConnected), context, true);
     Connect(handler, "handle-ioctl", G_CALLBACK(OnIoctl), context, false);
     Connect(handler, "handle-write", G_CALLBACK(OnWrite), context, false);
     umockdev_testbed_attach_ioctl(testbed_, node.c_str(), handler, nullptr);
+    umockdev_testbed_add_from_string(testbed_, record.c_str(), nullptr);
     handlers_.push_back(handler);
     // umockdev may hold the PTY's own end open; only the program's count.
     baseline_[node] = 0;
