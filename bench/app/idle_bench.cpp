@@ -1,6 +1,7 @@
 // What the tool costs while it waits for its user: the main, remote and
-// capture windows open on the simulated device, and nothing happening for
-// ten seconds. An idle tool should not wake up at all.
+// capture windows open on the simulated device, the main window following
+// udev's monitor as the tool does, and nothing happening for ten seconds.
+// An idle tool should not wake up at all.
 // Run with QT_QPA_PLATFORM=offscreen (or on a real X server).
 
 #include <sys/resource.h>
@@ -13,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/start_up.h"
 #include "bench/cpu_time.h"
+#include "device/udev_hid.h"
 #include "sim/sim_platform.h"
 
 namespace {
@@ -36,6 +38,11 @@ int main(int argc, char** argv) {
     talvo::QtFileDialogs dialogs;
     talvo::Program program(link, dialogs);
     talvo::MainWindow window(program);
+    // The simulated device comes and goes by no monitor: the system's is
+    // the one the tool listens to.
+    auto monitor = talvo::udev_hid::OpenHidrawMonitor();
+    std::printf("udev monitor: %s\n", monitor ? "followed" : "none could be made");
+    window.followDevice(std::move(monitor));
     window.show();
     window.Command2_Click();
     window.Command3_Click();
