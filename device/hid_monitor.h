@@ -9,6 +9,7 @@
 namespace talvo {
 
 struct HidChange {
+    // Arrived also for a node the system set up anew (its permissions, say).
     enum class Kind { Arrived, Left };
     Kind kind = Kind::Arrived;
     std::string path;  // the interface's path, as HidPlatform::enumerate() names it

@@ -31,7 +31,9 @@ class HidrawMonitor : public HidMonitor {
             const std::string action = Text(udev_device_get_action(device.get()));
             const std::string node = Text(udev_device_get_devnode(device.get()));
             if (node.empty()) continue;
-            if (action == "add")
+            // "change": udevadm trigger after the udev rule was installed; the
+            // node may be one this user can open now.
+            if (action == "add" || action == "change")
                 changes.push_back({HidChange::Kind::Arrived, node});
             else if (action == "remove")
                 changes.push_back({HidChange::Kind::Left, node});
