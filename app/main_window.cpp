@@ -165,6 +165,12 @@ void MainWindow::followDevice(std::unique_ptr<HidMonitor> monitor) {
 void MainWindow::lookAgain() {
     // Nothing reopens the device on the program's way out.
     if (program_.DeviceConnected == 1 || ProgramEnding()) return;
+    // A ROM write that lost its device still runs to its end: the rest of
+    // its data must not reach a device plugged in meanwhile.
+    if (program_.link.heldExclusively()) {
+        if (follower_) follower_->lookAgainLater();
+        return;
+    }
     connect();
 }
 

@@ -127,6 +127,9 @@ class HotplugHidrawTest : public QObject {
         QTest::newRow("in use, then let go")
             << "held" << QStringList{"free", "look"} << true << false;
         QTest::newRow("in use, still held") << "held" << QStringList{"look"} << false << true;
+        // The write's remaining data must not reach the device plugged in.
+        QTest::newRow("pulled out and plugged in again during a ROM write")
+            << "present" << QStringList{"write", "pull", "plug"} << false << true;
         QTest::newRow("no monitor: plugged in, not noticed")
             << "absent, unfollowed" << QStringList{"plug"} << false << false;
     }
@@ -144,6 +147,7 @@ class HotplugHidrawTest : public QObject {
 
         Tool tool(!start.endsWith(QLatin1String("unfollowed")));
         QVERIFY(tool.shows(start == QLatin1String("present")));
+        std::optional<DeviceLink::Exclusive> rom_write;
         for (const QString& event : events) {
             if (event == QLatin1String("plug")) {
                 node = bed.add(Talvo(node.empty() ? "hidraw0" : "hidraw1"));
@@ -151,6 +155,8 @@ class HotplugHidrawTest : public QObject {
                 bed.pullOut(node);
             } else if (event == QLatin1String("keyboard leaves")) {
                 bed.pullOut(keyboard);
+            } else if (event == QLatin1String("write")) {
+                rom_write.emplace(tool.link);
             } else if (event == QLatin1String("free")) {
                 other_program.lock.reset();
             } else if (event == QLatin1String("look")) {
@@ -166,6 +172,7 @@ class HotplugHidrawTest : public QObject {
         QVERIFY(tool.shows(connected));
         const DeviceFollower* follower = tool.window->follower();
         QCOMPARE(follower && follower->lookTimer()->isActive(), lookDue);
+        rom_write.reset();
         if (connected) {
             // The lock is taken: another program finds the device in use.
             QCOMPARE(tool.platform.probeOpen(node), OpenRefusal::Busy);
