@@ -69,6 +69,11 @@ int ReportRomWrite(const Outcome<RomWriteDetail>& outcome, const QString& verdic
 int ReportRomVerify(const Outcome<RomWriteDetail>& outcome, const QString& path,
                     const DeviceLink& link, Console& console);
 
+// A device's or the system's own words (a serial number, a port path) for a
+// column of text: no byte of them may break the column or reach the
+// terminal as a control.
+QString Printable(const std::string& text);
+
 // One listed interface as list --json and watch --json give it: path,
 // report lengths, state, port and serial (null where unknown), in_use_by.
 QJsonObject InterfaceJson(const ListedInterface& interface,

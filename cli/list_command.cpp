@@ -25,15 +25,6 @@ QJsonValue TextOrNull(const std::string& text) {
     return text.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QString::fromStdString(text));
 }
 
-// A device's own words (its serial number) may hold any byte; none of them
-// may break a column or reach the terminal as a control.
-QString Printable(const std::string& text) {
-    QString printable = QString::fromStdString(text);
-    for (QChar& c : printable)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('?');
-    return printable;
-}
-
 // "\tport 1-2.3\tserial A1B2" as far as they are known.
 QString AddressColumns(const ListedInterface& interface) {
     QString columns;
@@ -44,6 +35,13 @@ QString AddressColumns(const ListedInterface& interface) {
 }
 
 }  // namespace
+
+QString Printable(const std::string& text) {
+    QString printable = QString::fromStdString(text);
+    for (QChar& c : printable)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('?');
+    return printable;
+}
 
 QJsonObject InterfaceJson(const ListedInterface& interface,
                           const std::optional<LockHolder>& holder) {

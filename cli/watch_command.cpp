@@ -10,13 +10,8 @@
 namespace talvo::cli {
 namespace {
 
-// A port path or serial number may hold any byte the device or system gives.
 QString Column(const std::string& text) {
-    if (text.empty()) return QStringLiteral("-");
-    QString column = QString::fromStdString(text);
-    for (QChar& c : column)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('?');
-    return column;
+    return text.empty() ? QStringLiteral("-") : Printable(text);
 }
 
 class WatchCommand : public Command {
@@ -89,8 +84,8 @@ class WatchCommand : public Command {
             context.console.rawOut(QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
             return;
         }
-        QString line = event + QLatin1Char('\t') + QString::fromStdString(listed.path) +
-                       QLatin1Char('\t') + Column(listed.port);
+        QString line = event + QLatin1Char('\t') + Printable(listed.path) + QLatin1Char('\t') +
+                       Column(listed.port);
         if (arrived) line += QLatin1Char('\t') + StateText(listed, holder);
         context.console.out(line);
     }
