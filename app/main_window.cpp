@@ -152,6 +152,8 @@ void MainWindow::showConnection(bool connected) {
     for (QPushButton* button : {Command1, Command2, Command3, Command10})
         button->setEnabled(connected);
     program_.DeviceConnected = connected ? 1 : 0;
+    // Once connected, the next trouble is news again.
+    if (connected) last_told_.clear();
 }
 
 void MainWindow::followDevice(std::unique_ptr<HidMonitor> monitor) {
