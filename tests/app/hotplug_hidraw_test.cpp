@@ -53,20 +53,21 @@ Bytes Answer(Bytes first = {}) {
 
 // What the capture window's readiness check reads: the live picture's and
 // the key's answers, then a picture information with FPGA selection 2.
-Bytes ReadyAnswers() {
-    Bytes answers = Answer();
-    for (const Bytes& more : {Answer(), Answer({0, 0, 0, 0, 2})})
-        answers.insert(answers.end(), more.begin(), more.end());
-    return answers;
-}
+std::vector<Bytes> ReadyAnswers() { return {Answer(), Answer(), Answer({0, 0, 0, 0, 2})}; }
 
-// A 65 x 101 picture (six reports a line) and its first `lines` lines.
-Bytes PictureWithLines(int lines) {
-    Bytes answers = Answer({65, 0, 101, 0, 2});
-    for (int report = 0; report < lines * 6; ++report) {
-        const Bytes line = Answer({uint8_t(0x40 + report)});
-        answers.insert(answers.end(), line.begin(), line.end());
+// A 65 x 101 picture's information, its first `lines` lines (six reports
+// each), and the answer to the capture's end.
+std::vector<Bytes> PictureWithLines(int lines) {
+    std::vector<Bytes> answers{Answer({65, 0, 101, 0, 2})};
+    for (int line = 0; line < lines; ++line) {
+        Bytes reports;
+        for (int report = 0; report < 6; ++report) {
+            const Bytes data = Answer({uint8_t(0x40 + line * 6 + report)});
+            reports.insert(reports.end(), data.begin(), data.end());
+        }
+        answers.push_back(reports);
     }
+    answers.push_back(Answer());
     return answers;
 }
 
@@ -188,12 +189,12 @@ class HotplugHidrawTest : public QObject {
         std::string node = bed.add(Talvo("hidraw0"));
         Tool tool;
         QVERIFY(tool.shows(true));
-        QVERIFY(bed.feed(node, ReadyAnswers()));
+        bed.answerWrites(node, ReadyAnswers());
         tool.window->Command3_Click();
         Form5* capture = tool.window->captureWindow();
         QVERIFY(capture && capture->Command2->isEnabled());
 
-        QVERIFY(bed.feed(node, PictureWithLines(2)));
+        bed.answerWrites(node, PictureWithLines(2));
         // Pulled out as soon as the window handles events between two lines.
         QTimer::singleShot(0, [&bed, node] { bed.pullOut(node); });
         capture->Command2_Click();
@@ -211,8 +212,8 @@ class HotplugHidrawTest : public QObject {
         Settle();
         QVERIFY(tool.shows(true));
         QCOMPARE(tool.window->captureWindow(), capture);
-        // A PTY holds a few KiB: one line, then the stop button.
-        QVERIFY(bed.feed(node, PictureWithLines(1)));
+        // One line, then the stop button.
+        bed.answerWrites(node, PictureWithLines(1));
         QTimer::singleShot(0, capture, &Form5::Command3_Click);
         capture->Command2_Click();
         QCOMPARE(LineRequests(bed, node), 1);

@@ -246,8 +246,23 @@ void MockHidraw::recordOpen(const std::string& node) {
 }
 
 void MockHidraw::recordWrite(const std::string& node, std::vector<uint8_t> bytes) {
+    std::vector<uint8_t> answer;
+    {
+        std::lock_guard lock(mutex_);
+        NodeRecord& record = nodes_[node];
+        record.writes.push_back(std::move(bytes));
+        if (record.answers.empty()) return;
+        answer = std::move(record.answers.front());
+        record.answers.pop_front();
+    }
+    // Before the write completes: the program reads only after it.
+    feed(node, answer);
+}
+
+void MockHidraw::answerWrites(const std::string& node, std::vector<std::vector<uint8_t>> answers) {
     std::lock_guard lock(mutex_);
-    nodes_[node].writes.push_back(std::move(bytes));
+    auto& queue = nodes_[node].answers;
+    for (auto& answer : answers) queue.push_back(std::move(answer));
 }
 
 void MockHidraw::failWrites(const std::string& node, std::vector<int> errors) {

@@ -54,6 +54,10 @@ class MockHidraw {
 
     // Queues bytes for the program's next reads of the node.
     bool feed(const std::string& node, std::span<const uint8_t> bytes);
+    // Answers the program's next writes to the node, one entry each (one
+    // or more input reports), as the device does once a command came;
+    // a write with no entry left gets no answer.
+    void answerWrites(const std::string& node, std::vector<std::vector<uint8_t>> answers);
     // The program's next writes to the node fail, each with the next of
     // `errors` as errno; failed writes are not recorded.
     void failWrites(const std::string& node, std::vector<int> errors);
@@ -78,6 +82,7 @@ class MockHidraw {
     struct NodeRecord {
         std::vector<std::string> syspaths;  // the node's first, its USB device's last
         std::string terminal;               // the PTY behind the node
+        std::deque<std::vector<uint8_t>> answers;
         int opens = 0;
         std::vector<std::vector<uint8_t>> writes;
         std::deque<int> write_failures;
