@@ -12,6 +12,8 @@ bool DeviceLink::FindDevice() {
     in_use_by_.reset();
     lock_error_ = 0;
     other_interfaces_passed_ = 0;
+    // What the last device's exchanges did says nothing of the next one.
+    health_ = {};
     std::optional<HidCaps> found_caps;
     // The first matching interface in enumeration order is used; the ones
     // after it are never opened.

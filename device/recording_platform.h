@@ -31,6 +31,7 @@ class RecordingPlatform : public HidPlatform {
     LockAttempt lockInterface(const std::string& path) override {
         return inner_.lockInterface(path);
     }
+    std::unique_ptr<HidMonitor> monitor() override { return inner_.monitor(); }
     std::optional<LockHolder> lockHolder(const std::string& path) override {
         return inner_.lockHolder(path);
     }
