@@ -29,9 +29,21 @@ void CaptureModel::command(const CommandArray& command, Answers& answers) {
             break;
         default:  // 0x17
             slot_codes_.push_back({std::chrono::steady_clock::now(), command[1]});
+            takeSlotCode(command[1]);
             answers.add({0x17, command[1]});
             break;
     }
+}
+
+void CaptureModel::takeSlotCode(uint8_t code) {
+    // Recording starts with 0xA0 + 5 (slot - 1); a show code is
+    // 0xC0 + 4 (slot - 1); 0x80 is the live picture.
+    if (code >= 0xA0 && code < 0xA0 + 5 * 4 && (code - 0xA0) % 5 == 0)
+        image_slots.recorded[size_t((code - 0xA0) / 5)] = true;
+    else if (code >= 0xC0 && code < 0xC0 + 4 * 4 && (code - 0xC0) % 4 == 0)
+        image_slots.shown = uint8_t((code - 0xC0) / 4 + 1);
+    else if (code == 0x80)
+        image_slots.shown = 0;
 }
 
 void CaptureModel::sendLine(int line, int reports, Answers& answers) const {

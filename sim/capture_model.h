@@ -3,6 +3,7 @@
 // the picture-information answer, a test pattern sent line by line, the end of
 // a capture, and the image-slot codes with the time each one arrived.
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -30,6 +31,14 @@ struct SlotCodeRecord {
     uint8_t code = 0;
 };
 
+// What the four image slots hold, as far as the tool can tell: which were
+// recorded, and which one the device shows (0: the live picture).
+struct ImageSlots {
+    std::array<bool, 4> recorded{};
+    uint8_t shown = 0;
+    bool operator==(const ImageSlots&) const = default;
+};
+
 class CaptureModel {
   public:
     void command(const CommandArray& command, Answers& answers);
@@ -38,6 +47,7 @@ class CaptureModel {
     uint16_t width = 640;
     uint16_t height = 480;
     uint8_t fpga_selection = 2;
+    ImageSlots image_slots;
     // The picture sent for pixel (x, y), also for pixels past the width.
     std::function<PatternPixel(int x, int y)> pattern = TestPattern;
     // Told of every line request with the line it is going to deliver.
@@ -49,6 +59,7 @@ class CaptureModel {
     int captureEnds() const { return capture_ends_; }
 
   private:
+    void takeSlotCode(uint8_t code);
     void sendLine(int line, int reports, Answers& answers) const;
 
     std::vector<SlotCodeRecord> slot_codes_;

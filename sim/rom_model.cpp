@@ -19,8 +19,23 @@ bool HasEraseKey(const CommandArray& command) {
 
 }  // namespace
 
-RomModel::RomModel() : rom_(kSize) {
-    for (uint32_t address = 0; address < kSize; ++address) rom_[address] = FreshByte(address);
+RomModel::RomModel() = default;
+
+std::vector<uint8_t>& RomModel::cells() const {
+    static const std::vector<uint8_t> kFresh = [] {
+        std::vector<uint8_t> fresh(kSize);
+        for (uint32_t address = 0; address < kSize; ++address) fresh[address] = FreshByte(address);
+        return fresh;
+    }();
+    // Copied into the memory it has, so that a reset ROM allocates nothing.
+    if (rom_.empty()) rom_.assign(kFresh.begin(), kFresh.end());
+    return rom_;
+}
+
+bool RomModel::restore(std::span<const uint8_t> cells) {
+    if (cells.size() != kSize) return false;
+    rom_.assign(cells.begin(), cells.end());
+    return true;
 }
 
 uint8_t RomModel::FreshByte(uint32_t address) {
@@ -33,7 +48,7 @@ uint8_t RomModel::FreshByte(uint32_t address) {
 
 std::span<const uint8_t> RomModel::range(uint32_t address, uint32_t length) const {
     if (address >= kSize) return {};
-    return std::span<const uint8_t>(rom_).subspan(address, std::min(length, kSize - address));
+    return std::span<const uint8_t>(cells()).subspan(address, std::min(length, kSize - address));
 }
 
 void RomModel::command(const CommandArray& command, Answers& answers) {
@@ -70,7 +85,7 @@ void RomModel::erase(uint32_t address, uint32_t size) {
     // Flash erases the whole unit the address falls in.
     const uint32_t start = address / size * size;
     if (start >= kSize) return;
-    std::fill_n(rom_.begin() + start, std::min(size, kSize - start), kErasedByte);
+    std::fill_n(cells().begin() + start, std::min(size, kSize - start), kErasedByte);
 }
 
 void RomModel::startWrite(const CommandArray& command) {
@@ -94,18 +109,19 @@ void RomModel::program(uint32_t address, uint8_t value) {
     if (address >= kSize) return;
     if (failing_cell_ == address) value ^= 0x01;
     // Programming flash can only clear bits; only an erase sets them again.
-    rom_[address] &= value;
+    cells()[address] &= value;
 }
 
 void RomModel::startChecksum(const CommandArray& command) {
     ++checksum_requests_;
     const uint32_t address = ThreeBytes(command, 2);
     const uint32_t length = ThreeBytes(command, 5);
+    const std::vector<uint8_t>& rom = cells();
     uint16_t sum = 0;
     for (uint32_t i = 0; i < length; ++i) {
         const uint32_t at = address + i;
         // Addresses past the chip read like erased flash.
-        sum = uint16_t(sum + (at < kSize ? rom_[at] : kErasedByte));
+        sum = uint16_t(sum + (at < kSize ? rom[at] : kErasedByte));
     }
     checksum_ = sum;
     checksum_pending_ = true;

@@ -31,7 +31,12 @@ class RomModel {
 
     // The whole ROM; its fresh contents are a fixed pseudo-random pattern, so
     // a range that was neither erased nor written stands out.
-    const std::vector<uint8_t>& contents() const { return rom_; }
+    const std::vector<uint8_t>& contents() const { return cells(); }
+    // Puts back contents() as kept from an earlier run; false, changing
+    // nothing, when `cells` is not a whole ROM.
+    bool restore(std::span<const uint8_t> cells);
+    // The contents of a fresh ROM again; faults and counters stay.
+    void makeFresh() { rom_.clear(); }
     std::span<const uint8_t> range(uint32_t address, uint32_t length) const;
     // The byte that a fresh ROM holds at `address`.
     static uint8_t FreshByte(uint32_t address);
@@ -65,7 +70,11 @@ class RomModel {
     void answerPoll(Answers& answers);
     void program(uint32_t address, uint8_t value);
 
-    std::vector<uint8_t> rom_;
+    // The cells, filled on first use: a program with many simulated devices
+    // touches only the ROM of the one it opened.
+    std::vector<uint8_t>& cells() const;
+
+    mutable std::vector<uint8_t> rom_;  // empty: still fresh
     uint32_t write_address_ = 0;
     uint32_t write_left_ = 0;  // bytes of the announced length still to come
     int data_reports_left_ = 0;

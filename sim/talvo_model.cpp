@@ -51,7 +51,7 @@ TalvoModel::TalvoModel() = default;
 
 void TalvoModel::reset() {
     static const RomModel kFreshRom;
-    rom = kFreshRom;  // copies into the memory it has
+    rom = kFreshRom;  // keeps the memory it has for when it is next used
     timing = TimingModel();
     capture = CaptureModel();
     clock = SimClock();
@@ -76,6 +76,10 @@ void TalvoModel::reset() {
     vanished_ = false;
     reads_served_ = 0;
     reads_asked_ = 0;
+    link_speed_ = LinkSpeed::Instant;
+    out_frames_ = FrameLane();
+    out_late_ = {};
+    in_frames_ = FrameLane();
 }
 
 std::vector<CommandArray> TalvoModel::commands() const {
@@ -97,6 +101,15 @@ bool TalvoModel::write(std::span<const uint8_t> report) {
         return false;
     }
     if (fail_writes_after_) --*fail_writes_after_;
+    if (link_speed_ == LinkSpeed::Usb) {
+        // The host's write returns once its report went out in a frame. Where
+        // this process woke late from that wait, on a busy machine, the frames
+        // went on meanwhile: that lateness is the device's, not the host's, and
+        // the next report may still take the frames it missed.
+        const Clock::time_point sent = out_frames_.arrival(clock.now() - out_late_);
+        clock.sleepUntil(sent);
+        out_late_ = std::max(clock.now() - sent, Clock::duration::zero());
+    }
     reports_.push_back({clock.now(), std::vector<uint8_t>(report.begin(), report.end())});
     if (on_report) on_report(reports_.back());
 
@@ -178,7 +191,8 @@ void TalvoModel::enqueue(const Answers& answers) {
             overrides_.pop_front();
         }
         const size_t length = std::min(input_data_length_, answer.size());
-        queue_.push_back({ready_at, std::vector<uint8_t>(answer.begin(), answer.begin() + length)});
+        queue_.push_back(
+            {delivered(ready_at), std::vector<uint8_t>(answer.begin(), answer.begin() + length)});
     }
 }
 
@@ -198,9 +212,13 @@ void TalvoModel::enqueueScripted(size_t answers, Clock::time_point ready_at) {
                 byte = *next;
             }
             data.resize(std::min(data.size(), input_data_length_));
-            queue_.push_back({ready_at, std::move(data)});
+            queue_.push_back({delivered(ready_at), std::move(data)});
         }
     }
+}
+
+Clock::time_point TalvoModel::delivered(Clock::time_point ready) {
+    return link_speed_ == LinkSpeed::Usb ? in_frames_.arrival(ready) : ready;
 }
 
 ReadOutcome TalvoModel::read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) {

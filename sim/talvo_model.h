@@ -15,6 +15,7 @@
 #include "device/hid_platform.h"
 #include "sim/answers.h"
 #include "sim/capture_model.h"
+#include "sim/link_pace.h"
 #include "sim/rom_model.h"
 #include "sim/sim_clock.h"
 #include "sim/timing_model.h"
@@ -52,6 +53,10 @@ class TalvoModel {
     // Times the answers and the reads' waits; real unless a test makes it
     // virtual.
     SimClock clock;
+
+    // Instant unless set: reports pass as fast as the host goes.
+    void setLinkSpeed(LinkSpeed speed) { link_speed_ = speed; }
+    LinkSpeed linkSpeed() const { return link_speed_; }
 
     // Faults.
     void setSilent(bool silent) { silent_ = silent; }
@@ -121,6 +126,8 @@ class TalvoModel {
     void enqueueScripted(size_t answers, Clock::time_point ready_at);
     ReadOutcome take(std::span<uint8_t> buffer, std::chrono::milliseconds timeout);
     void vanish();
+    // When an answer ready at `ready` can be read, at the link's speed.
+    Clock::time_point delivered(Clock::time_point ready);
 
     // reset() sets every member below back to how it is initialised here.
     std::vector<RecordedReport> reports_;
@@ -141,6 +148,10 @@ class TalvoModel {
     bool vanished_ = false;
     int reads_served_ = 0;
     int reads_asked_ = 0;
+    LinkSpeed link_speed_ = LinkSpeed::Instant;
+    FrameLane out_frames_;
+    Clock::duration out_late_{};  // how late this process woke from the last frame
+    FrameLane in_frames_;
 };
 
 }  // namespace talvo::sim

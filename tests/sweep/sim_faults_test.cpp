@@ -12,6 +12,7 @@ using namespace std::chrono_literals;
 
 using Bytes = std::vector<uint8_t>;
 Q_DECLARE_METATYPE(Bytes)
+Q_DECLARE_METATYPE(talvo::sim::LinkSpeed)
 
 namespace {
 
@@ -155,6 +156,32 @@ class SimFaultsTest : public QObject {
         QCOMPARE(rig.exchange(), ReadOutcome::Completed);
         QCOMPARE(int(rig.link.ResponseBuffer[1]), 0x13);
         QCOMPARE(rig.talvo.clock.now(), before);
+    }
+
+    // At usb speed a report takes a 1 ms frame each way: a key and its
+    // answer two frames, a line of three reports its request's frame and
+    // one frame for each of them.
+    void linkSpeedPacesReports_data() {
+        QTest::addColumn<sim::LinkSpeed>("speed");
+        QTest::addColumn<int>("exchange_ms");
+        QTest::addColumn<int>("line_ms");
+        QTest::newRow("instant") << sim::LinkSpeed::Instant << 0 << 0;
+        QTest::newRow("usb") << sim::LinkSpeed::Usb << 2 << 4;
+    }
+    void linkSpeedPacesReports() {
+        QFETCH(sim::LinkSpeed, speed);
+        QFETCH(int, exchange_ms);
+        QFETCH(int, line_ms);
+        Rig rig;
+        rig.talvo.setLinkSpeed(speed);
+        rig.exchange();  // from here on the clock stands on a frame's end
+        auto before = rig.talvo.clock.now();
+        QCOMPARE(rig.exchange(), ReadOutcome::Completed);
+        QCOMPARE(rig.talvo.clock.now() - before, std::chrono::milliseconds(exchange_ms));
+        before = rig.talvo.clock.now();
+        rig.link.SendCommand(0x15, 3, 0, 0, 0, 0, 0, 0);
+        for (int report = 0; report < 3; ++report) QCOMPARE(rig.readOnly(), ReadOutcome::Completed);
+        QCOMPARE(rig.talvo.clock.now() - before, std::chrono::milliseconds(line_ms));
     }
 
     // A wait that outlasts a late answer takes it; the clock stops there.
