@@ -102,6 +102,14 @@ QString HelpText() {
                "  5    --replay: the tool departed from the recording\n"
                "  130  interrupted by Ctrl+C\n"
                "\n"
+               "With --simulate only:\n"
+               "  --simulate-devices N      make N simulated TALVO-4s (1 to 64; default 1),\n"
+               "                            at ports sim-1 to sim-N\n"
+               "  --simulate-speed usb|instant\n"
+               "                            usb: one report per 1 ms frame each way, as on\n"
+               "                            the device; instant (the default): no waiting\n"
+               "  --simulate-reset          the device opened starts as a fresh one\n"
+               "\n"
                "Developer option, with --simulate only:\n"
                "  --simulate-fault FAULT    make the simulated device misbehave (repeatable):\n") +
            Simulation::FaultHelp();
@@ -149,6 +157,11 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption simulate(QStringLiteral("simulate"));
     const QCommandLineOption fault(QStringLiteral("simulate-fault"), QString(),
                                    QStringLiteral("FAULT"));
+    const QCommandLineOption devices(QStringLiteral("simulate-devices"), QString(),
+                                     QStringLiteral("N"));
+    const QCommandLineOption speed(QStringLiteral("simulate-speed"), QString(),
+                                   QStringLiteral("SPEED"));
+    const QCommandLineOption reset(QStringLiteral("simulate-reset"));
     const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("PATH"));
     const QCommandLineOption trace(QStringLiteral("trace"));
     const QCommandLineOption wait(QStringLiteral("wait"), QString(), QStringLiteral("SECONDS"));
@@ -163,8 +176,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
                                           QStringLiteral("SPEED"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({simulate, fault, device, trace, wait, quiet, output, format, json, record,
-                       replay, replay_speed, help, version});
+    parser.addOptions({simulate, fault, devices, speed, reset, device, trace, wait, quiet, output,
+                       format, json, record, replay, replay_speed, help, version});
 
     ParsedCommandLine parsed;
     const auto usage = [&parsed](const QString& text) {
@@ -185,8 +198,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) return usage(QStringLiteral("no command given"));
-    if (parser.isSet(fault) && !parser.isSet(simulate))
-        return usage(QStringLiteral("--simulate-fault needs --simulate"));
+    for (const QCommandLineOption* simulated : {&fault, &devices, &speed, &reset})
+        if (parser.isSet(*simulated) && !parser.isSet(simulate))
+            return usage(QStringLiteral("--%1 needs --simulate").arg(simulated->names().front()));
     if (parser.values(device).size() > 1) return usage(QStringLiteral("--device given twice"));
     if (parser.values(output).size() > 1) return usage(QStringLiteral("--output given twice"));
     if (parser.values(wait).size() > 1) return usage(QStringLiteral("--wait given twice"));
@@ -199,6 +213,24 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     Invocation invocation;
     invocation.device.simulate = parser.isSet(simulate);
     invocation.device.faults = parser.values(fault);
+    if (parser.isSet(devices)) {
+        bool ok = false;
+        const int count = parser.value(devices).toInt(&ok);
+        if (!ok || count < 1 || count > sim::SimulatedDevices::kMost)
+            return usage(QStringLiteral("--simulate-devices takes a number from 1 to %1, not "
+                                        "\"%2\"")
+                             .arg(sim::SimulatedDevices::kMost)
+                             .arg(parser.value(devices)));
+        invocation.device.simulated_devices = count;
+    }
+    if (parser.isSet(speed)) {
+        const auto named = sim::LinkSpeedNamed(parser.value(speed).toStdString());
+        if (!named)
+            return usage(QStringLiteral("--simulate-speed takes usb or instant, not \"%1\"")
+                             .arg(parser.value(speed)));
+        invocation.device.simulated_speed = *named;
+    }
+    invocation.device.simulate_reset = parser.isSet(reset);
     invocation.device.path = parser.value(device);
     invocation.device.trace = parser.isSet(trace);
     invocation.quiet = parser.isSet(quiet);

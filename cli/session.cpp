@@ -88,11 +88,14 @@ std::unique_ptr<Session> Session::Create(const DeviceChoice& choice, Console& co
             return nullptr;
     } else if (choice.simulate) {
         QString error;
-        session->simulation_ = Simulation::Create(choice.faults, error);
+        session->simulation_ = Simulation::Create(choice, error);
         if (!session->simulation_) {
             console.error(QStringLiteral("talvo4ctl: ") + error);
             return nullptr;
         }
+        session->simulation_->platform().on_notice = [&console](const std::string& line) {
+            console.error(QStringLiteral("talvo4ctl: ") + QString::fromStdString(line));
+        };
         if (!session->build(session->simulation_->platform())) return nullptr;
     } else {
         session->owned_ = std::make_unique<HidapiPlatform>();

@@ -10,6 +10,7 @@
 #include "cli/report.h"
 #include "device/device_link.h"
 #include "device/device_listing.h"
+#include "sim/link_pace.h"
 
 namespace talvo::cli {
 
@@ -27,7 +28,10 @@ struct Unavailable {
 struct DeviceChoice {
     bool simulate = false;
     QStringList faults;  // simulated faults, only with simulate
-    QString path;        // --device: a path, or "usb:PORT"; empty: the first TALVO-4
+    int simulated_devices = 1;
+    sim::LinkSpeed simulated_speed = sim::LinkSpeed::Instant;
+    bool simulate_reset = false;  // the device opened starts afresh
+    QString path;                 // --device: a path, or "usb:PORT"; empty: the first TALVO-4
     bool trace = false;
     QString record;               // --record FILE: every report into FILE
     QString replay;               // --replay FILE: the recording in place of the device

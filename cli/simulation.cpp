@@ -26,67 +26,67 @@ std::optional<OpenRefusal> RefusalNamed(const QString& name) {
 }
 
 // Each fault: its name, the value it takes (empty: none), what it does
-// (continued lines already indented), and how it is applied; false for a
-// value it cannot take.
+// (continued lines already indented), and how it is applied to one device;
+// false for a value it cannot take.
 struct Fault {
     const char* name;
     const char* value;
     const char* help;
-    bool (*apply)(Simulation& simulation, const QString& value);
+    bool (*apply)(Simulation& simulation, sim::TalvoModel& talvo, const QString& value);
 };
 
 std::optional<long long> Count(const QString& value) { return Number(value, 0, 1'000'000'000); }
 
 const Fault kFaults[] = {
     {"vanish-after", "N", "the device is gone after N more reports",
-     [](Simulation& s, const QString& value) {
+     [](Simulation&, sim::TalvoModel& t, const QString& value) {
          const auto n = Count(value);
-         if (n) s.talvo().vanishAfter(int(*n));
+         if (n) t.vanishAfter(int(*n));
          return n.has_value();
      }},
     {"silent-after", "N", "the device answers nothing after N more reports",
-     [](Simulation& s, const QString& value) {
+     [](Simulation&, sim::TalvoModel& t, const QString& value) {
          const auto n = Count(value);
-         if (n) s.talvo().silentAfter(int(*n));
+         if (n) t.silentAfter(int(*n));
          return n.has_value();
      }},
     {"answer-delay", "MS", "every answer comes MS milliseconds late",
-     [](Simulation& s, const QString& value) {
+     [](Simulation&, sim::TalvoModel& t, const QString& value) {
          const auto n = Number(value, 0, 10'000);
-         if (n) s.talvo().setAnswerDelay(std::chrono::milliseconds(*n));
+         if (n) t.setAnswerDelay(std::chrono::milliseconds(*n));
          return n.has_value();
      }},
     {"fpga", "N", "the picture information reports FPGA selection N",
-     [](Simulation& s, const QString& value) {
+     [](Simulation&, sim::TalvoModel& t, const QString& value) {
          const auto n = Number(value, 0, 255);
-         if (n) s.talvo().capture.fpga_selection = uint8_t(*n);
+         if (n) t.capture.fpga_selection = uint8_t(*n);
          return n.has_value();
      }},
     {"size", "WxH", "the picture information reports W x H pixels",
-     [](Simulation& s, const QString& value) {
+     [](Simulation&, sim::TalvoModel& t, const QString& value) {
          const QStringList sides = value.split(QLatin1Char('x'));
          const auto width = sides.size() == 2 ? Number(sides[0], 0, 65535) : std::nullopt;
          const auto height = sides.size() == 2 ? Number(sides[1], 0, 65535) : std::nullopt;
          if (!width || !height) return false;
-         s.talvo().capture.width = uint16_t(*width);
-         s.talvo().capture.height = uint16_t(*height);
+         t.capture.width = uint16_t(*width);
+         t.capture.height = uint16_t(*height);
          return true;
      }},
     {"bad-rom-cell", "ADDR", "the ROM byte at ADDR does not take its write",
-     [](Simulation& s, const QString& value) {
+     [](Simulation&, sim::TalvoModel& t, const QString& value) {
          const auto n = Number(value, 0, sim::RomModel::kSize - 1);
-         if (n) s.talvo().rom.failWriteAt(uint32_t(*n));
+         if (n) t.rom.failWriteAt(uint32_t(*n));
          return n.has_value();
      }},
     {"checksum-never-ready", "", "the ROM never reports its checksum ready",
-     [](Simulation& s, const QString&) {
-         s.talvo().rom.setPollsBeforeReady(std::nullopt);
+     [](Simulation&, sim::TalvoModel& t, const QString&) {
+         t.rom.setPollsBeforeReady(std::nullopt);
          return true;
      }},
     {"timing-base", "N", "timing mode reports register base N",
-     [](Simulation& s, const QString& value) {
+     [](Simulation&, sim::TalvoModel& t, const QString& value) {
          const auto n = Number(value, 0, 255);
-         if (n) s.talvo().timing.setBase(uint8_t(*n));
+         if (n) t.timing.setBase(uint8_t(*n));
          return n.has_value();
      }},
     {"keyboard-first", "",
@@ -111,7 +111,7 @@ const Fault kFaults[] = {
     {"refuse", "REASON",
      "the device cannot be opened: no-permission, busy,\n"
      "                        gone or other",
-     [](Simulation& s, const QString& value) {
+     [](Simulation& s, sim::TalvoModel&, const QString& value) {
          const auto reason = RefusalNamed(value);
          if (reason) s.refuseOpen(*reason);
          return reason.has_value();
@@ -136,20 +136,27 @@ QString Simulation::FaultHelp() {
     return help;
 }
 
-std::unique_ptr<Simulation> Simulation::Create(const QStringList& faults, QString& error) {
+std::unique_ptr<Simulation> Simulation::Create(const DeviceChoice& choice, QString& error) {
     std::unique_ptr<Simulation> simulation(new Simulation);
-    for (const QString& fault : faults)
+    std::string why;
+    simulation->devices_ =
+        sim::SimulatedDevices::Create(choice.simulated_devices, choice.simulated_speed, why);
+    if (!simulation->devices_) {
+        error = QStringLiteral("the simulated TALVO-4 cannot be locked: %1")
+                    .arg(QString::fromStdString(why));
+        return nullptr;
+    }
+    for (const QString& fault : choice.faults)
         if (!simulation->apply(fault, error)) return nullptr;
-    simulation->platform_.addInterface(simulation->interface_);
-    // One program at a time, as on the real device: a second talvo4ctl
-    // --simulate, or the demo, finds it in use.
-    simulation->platform_.useLockFile(sim::SimPlatform::DefaultLockFile());
+    if (choice.simulate_reset) simulation->platform().startAfresh();
     return simulation;
 }
 
 void Simulation::refuseOpen(OpenRefusal refusal) {
-    interface_.refuses_open = true;
-    interface_.refusal = refusal;
+    for (sim::SimInterface& interface : platform().interfaces()) {
+        interface.refuses_open = true;
+        interface.refusal = refusal;
+    }
 }
 
 bool Simulation::apply(const QString& fault, QString& error) {
@@ -164,7 +171,10 @@ bool Simulation::apply(const QString& fault, QString& error) {
                     .arg(fault, FaultHelp());
         return false;
     }
-    if (known->apply(*this, value)) return true;
+    bool applied = true;
+    for (size_t i = 0; i < devices_->size(); ++i)
+        applied = applied && known->apply(*this, devices_->device(i), value);
+    if (applied) return true;
     error = QStringLiteral("bad value in simulated fault \"%1\"").arg(fault);
     return false;
 }

@@ -7,22 +7,23 @@
 #include <QStringList>
 #include <memory>
 
-#include "sim/sim_platform.h"
+#include "cli/session.h"
+#include "sim/simulated_devices.h"
 
 namespace talvo::cli {
 
-// The path the simulated TALVO-4 is listed under.
-inline constexpr const char* kSimulatedPath = "sim:talvo-4";
-
 class Simulation {
   public:
-    // Applies each fault "NAME:VALUE" (or "NAME"). On a bad one, returns
+    // The devices `choice` asks for, each with its own lock and kept state,
+    // and each fault "NAME:VALUE" (or "NAME") applied to every one of them.
+    // On a bad fault, or without a private folder for the locks, returns
     // nullptr and says why in `error`.
-    static std::unique_ptr<Simulation> Create(const QStringList& faults, QString& error);
+    static std::unique_ptr<Simulation> Create(const DeviceChoice& choice, QString& error);
 
-    sim::SimPlatform& platform() { return platform_; }
-    sim::TalvoModel& talvo() { return talvo_; }
-    // The simulated TALVO-4 is listed, but cannot be opened.
+    sim::SimPlatform& platform() { return devices_->platform(); }
+    // The first simulated TALVO-4.
+    sim::TalvoModel& talvo() { return devices_->device(0); }
+    // The simulated TALVO-4s are listed, but cannot be opened.
     void refuseOpen(OpenRefusal refusal);
 
     // One line per fault, for --help.
@@ -32,9 +33,7 @@ class Simulation {
     Simulation() = default;
     bool apply(const QString& fault, QString& error);
 
-    sim::TalvoModel talvo_;
-    sim::SimInterface interface_ = sim::SimPlatform::TalvoInterface(kSimulatedPath, talvo_);
-    sim::SimPlatform platform_;
+    std::unique_ptr<sim::SimulatedDevices> devices_;
 };
 
 }  // namespace talvo::cli

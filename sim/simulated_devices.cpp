@@ -10,8 +10,7 @@ std::unique_ptr<SimulatedDevices> SimulatedDevices::Create(int count, LinkSpeed 
     for (int number = 1; number <= count; ++number) {
         TalvoModel& talvo = *devices->devices_.emplace_back(std::make_unique<TalvoModel>());
         talvo.setLinkSpeed(speed);
-        SimInterface interface = SimPlatform::TalvoInterface(PathOf(number), talvo);
-        interface.port = PortOf(number);
+        SimInterface interface = SimPlatform::TalvoInterface(PathOf(number), talvo, number);
         const std::string files = *folder + "/" + interface.port;
         interface.lock_file = files + ".lock";
         interface.state_file = files + ".state";
@@ -23,7 +22,5 @@ std::unique_ptr<SimulatedDevices> SimulatedDevices::Create(int count, LinkSpeed 
 std::string SimulatedDevices::PathOf(int number) {
     return number == 1 ? kFirstPath : kFirstPath + std::string("-") + std::to_string(number);
 }
-
-std::string SimulatedDevices::PortOf(int number) { return "sim-" + std::to_string(number); }
 
 }  // namespace talvo::sim

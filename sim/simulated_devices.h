@@ -29,9 +29,8 @@ class SimulatedDevices {
     TalvoModel& device(size_t index) { return *devices_[index]; }
     size_t size() const { return devices_.size(); }
 
-    // Device `number` (from 1): its path, and the port path list shows.
+    // The path of device `number` (from 1); its port is SimulatedPort(number).
     static std::string PathOf(int number);
-    static std::string PortOf(int number);
 
   private:
     SimulatedDevices() = default;
