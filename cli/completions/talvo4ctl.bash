@@ -14,7 +14,8 @@ _talvo4ctl_key_names() {
 _talvo4ctl() {
     local commands='list watch key keys slot capture timing rom doctor'
     local options='--simulate --device --wait --trace -q --quiet -o --output --json --format
-        --record --replay --replay-speed -h --help -v --version --simulate-fault'
+        --record --replay --replay-speed -h --help -v --version --simulate-fault
+        --simulate-devices --simulate-speed --simulate-reset'
     local faults='vanish-after: silent-after: answer-delay: fpga: size: bad-rom-cell:
         checksum-never-ready timing-base: keyboard-first stall-once: stall-from: refuse:'
     local parameters='h2pos= v2pos= h2size= v2size= clamp_start= clamp_width= hst= vst= hsw=
@@ -36,7 +37,7 @@ _talvo4ctl() {
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
         --device | --wait | -o | --output | --format | --simulate-fault | --record | --replay | \
-            --replay-speed) ((i++)) ;;
+            --replay-speed | --simulate-devices | --simulate-speed) ((i++)) ;;
         -*) ;;
         *) args+=("${words[i]}") ;;
         esac
@@ -59,10 +60,14 @@ _talvo4ctl() {
         mapfile -t COMPREPLY < <(compgen -W 'instant recorded' -- "$cur")
         return 0
         ;;
+    --simulate-speed)
+        mapfile -t COMPREPLY < <(compgen -W 'usb instant' -- "$cur")
+        return 0
+        ;;
     --simulate-fault)
         [[ $cur == *:* ]] || mapfile -t COMPREPLY < <(compgen -W "$faults" -- "$cur")
         ;;
-    --wait) return 0 ;;
+    --wait | --simulate-devices) return 0 ;;
     *)
         if [[ $cur == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")

@@ -15,7 +15,7 @@ function __talvo4ctl_args
         end
         switch $word
             case --device --wait -o --output --format --simulate-fault --record --replay \
-                --replay-speed
+                --replay-speed --simulate-devices --simulate-speed
                 set skip 1
             case '-*'
             case '*'
@@ -61,6 +61,11 @@ complete -c talvo4ctl -s v -l version -d 'Show the version'
 complete -c talvo4ctl -l simulate-fault -x -d 'Make the simulated device misbehave' \
     -a 'vanish-after: silent-after: answer-delay: fpga: size: bad-rom-cell: checksum-never-ready
         timing-base: keyboard-first stall-once: stall-from: refuse:'
+
+complete -c talvo4ctl -l simulate-devices -x -d 'Make this many simulated TALVO-4s'
+complete -c talvo4ctl -l simulate-speed -x -a 'usb instant' \
+    -d 'How fast the simulated link carries reports'
+complete -c talvo4ctl -l simulate-reset -d 'The simulated device opened starts afresh'
 
 complete -c talvo4ctl -n __talvo4ctl_wants -a list -d 'Every TALVO-4 interface'
 complete -c talvo4ctl -n __talvo4ctl_wants -a watch -d 'Every TALVO-4 that arrives or leaves'
