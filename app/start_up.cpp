@@ -53,7 +53,9 @@ std::optional<int> AnswerCommandLine(int argc, char** argv, const char* program,
                 "                 talvo4ctl(1), RECORDINGS), to send with a problem report\n"
                 "\n"
                 "talvo4-demo opens the same windows on a simulated TALVO-4 and prints every\n"
-                "report it receives. talvo4ctl drives the device from a terminal or a\n"
+                "report it receives; it takes --simulate-speed usb|instant (default usb:\n"
+                "the link's real pace), --simulate-devices N and --simulate-reset as\n"
+                "talvo4ctl does. talvo4ctl drives the device from a terminal or a\n"
                 "script. See the manual pages talvo4(1) and talvo4ctl(1).\n",
                 program);
             return 0;
