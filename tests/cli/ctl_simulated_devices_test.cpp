@@ -63,6 +63,31 @@ class CtlSimulatedDevicesTest : public QObject {
         }
     }
 
+    // Options of the simulated devices that cannot be: a usage error, exit 2.
+    void badOptions_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no devices") << QStringList{"--simulate", "--simulate-devices", "0"}
+                                    << "--simulate-devices takes a number from 1 to 64";
+        QTest::newRow("65 devices") << QStringList{"--simulate", "--simulate-devices", "65"}
+                                    << "--simulate-devices takes a number from 1 to 64";
+        QTest::newRow("no number") << QStringList{"--simulate", "--simulate-devices", "2x"}
+                                   << "--simulate-devices takes a number from 1 to 64";
+        QTest::newRow("unknown speed") << QStringList{"--simulate", "--simulate-speed", "fast"}
+                                       << "--simulate-speed takes usb or instant";
+        QTest::newRow("devices without --simulate")
+            << QStringList{"--simulate-devices", "2"} << "--simulate-devices needs --simulate";
+        QTest::newRow("reset without --simulate")
+            << QStringList{"--simulate-reset"} << "--simulate-reset needs --simulate";
+    }
+    void badOptions() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, says);
+        const CtlRun run = RunCtl(arguments + QStringList{"list"});
+        QCOMPARE(run.exit_code, 2);
+        QVERIFY2(run.said(says), run.err.constData());
+    }
+
     // The temporary folder is anyone's: a link planted there where the
     // simulated device's lock goes is never followed, and nothing is made
     // or locked where it points.
