@@ -92,20 +92,24 @@ const Fault kFaults[] = {
     {"keyboard-first", "",
      "a keyboard interface of the same vendor and product\n"
      "                        is listed before the device's own",
-     [](Simulation& s, const QString&) {
-         s.platform().addInterface(sim::SimPlatform::KeyboardInterface("sim:talvo-4-keyboard"));
+     [](Simulation& s, sim::TalvoModel&, const QString&) {
+         // One keyboard before all the devices, however many there are.
+         auto& interfaces = s.platform().interfaces();
+         const std::string path = "sim:talvo-4-keyboard";
+         if (interfaces.empty() || interfaces.front().path != path)
+             interfaces.insert(interfaces.begin(), sim::SimPlatform::KeyboardInterface(path));
          return true;
      }},
     {"stall-once", "N", "the report after N more is stalled (EPIPE) once",
-     [](Simulation& s, const QString& value) {
+     [](Simulation&, sim::TalvoModel& t, const QString& value) {
          const auto n = Count(value);
-         if (n) s.talvo().failWritesAfter(int(*n), 1, EPIPE);
+         if (n) t.failWritesAfter(int(*n), 1, EPIPE);
          return n.has_value();
      }},
     {"stall-from", "N", "every report after N more is stalled (EPIPE)",
-     [](Simulation& s, const QString& value) {
+     [](Simulation&, sim::TalvoModel& t, const QString& value) {
          const auto n = Count(value);
-         if (n) s.talvo().failWritesAfter(int(*n), std::numeric_limits<int>::max(), EPIPE);
+         if (n) t.failWritesAfter(int(*n), std::numeric_limits<int>::max(), EPIPE);
          return n.has_value();
      }},
     {"refuse", "REASON",
