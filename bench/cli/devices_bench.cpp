@@ -58,7 +58,7 @@ std::vector<std::string> Ctl(int devices, int port, const std::string& speed,
                              std::vector<std::string> command) {
     std::vector<std::string> arguments{
         TALVO4CTL_PATH,     "--simulate", "--simulate-devices", std::to_string(devices),
-        "--simulate-speed", speed,        "--device",           "sim-" + std::to_string(port),
+        "--simulate-speed", speed,        "--device",           "usb:sim-" + std::to_string(port),
         "--quiet"};
     arguments.insert(arguments.end(), command.begin(), command.end());
     return arguments;
