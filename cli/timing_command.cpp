@@ -59,6 +59,8 @@ class TimingCommand : public Command {
         QString step = QStringLiteral("while reading the timing block back");
         if (outcome.done() && outcome.detail == TimingDetail::Ok)
             outcome = act(link, timing, front_end, step, context);
+        // Said as the sequence ended: leaving timing mode makes exchanges of its own.
+        const QString lost = LostDeviceText(link);
         TimingOutcome left;
         // A device that only answered late may still be in timing mode.
         if (outcome.ending != Ending::DeviceLost && outcome.ending != Ending::WriteFailed &&
@@ -78,8 +80,7 @@ class TimingCommand : public Command {
             case Ending::DeviceLost:
             case Ending::DeviceSilent:
             case Ending::WriteFailed:
-                context.console.error(
-                    QStringLiteral("talvo4ctl: %1 %2").arg(LostDeviceText(link), step));
+                context.console.error(QStringLiteral("talvo4ctl: %1 %2").arg(lost, step));
                 return DeviceWentExit(context.report, outcome.ending);
             case Ending::DeviceBusy:
                 context.console.error(QStringLiteral("talvo4ctl: %1").arg(UnexpectedText(outcome)));

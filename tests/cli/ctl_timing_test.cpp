@@ -150,6 +150,18 @@ class CtlTimingTest : public QObject {
         QCOMPARE(run.sent().back().mid(1, 2), QByteArray("\x0F\x00", 2));
     }
 
+    // The mode's answer comes after the wait: nothing is written, timing
+    // mode is left, and the words name the one missing answer, not what the
+    // leave's own exchange left behind.
+    void lateModeAnswerWritesNothing() {
+        const CtlRun run = RunCtl(Timing({"set", "h2pos=300"}) +
+                                  QStringList{"--simulate-fault", "answer-delay:1100"});
+        QCOMPARE(run.exit_code, 4);
+        QVERIFY2(run.said(QStringLiteral("gave no answer within 1000 ms")), run.err.constData());
+        QCOMPARE(run.sent().size(), size_t{2});
+        QCOMPARE(run.sent().back().mid(1, 2), QByteArray("\x0F\x00", 2));
+    }
+
     void lostDeviceDuringTheReadBack() {
         const CtlRun run =
             RunCtl(Timing({"show"}) + QStringList{"--simulate-fault", "vanish-after:4"}, 20000);
