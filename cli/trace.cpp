@@ -3,26 +3,18 @@
 namespace talvo::cli {
 namespace {
 
-class TracingConnection : public HidConnection {
+class TracingConnection : public PassingConnection {
   public:
     TracingConnection(std::unique_ptr<HidConnection> inner, Console& console)
-        : inner_(std::move(inner)), console_(console) {}
-
-    std::optional<HidAttributes> attributes() override { return inner_->attributes(); }
-    std::optional<HidCaps> capabilities() override { return inner_->capabilities(); }
-    std::optional<std::vector<uint8_t>> reportDescriptor() override {
-        return inner_->reportDescriptor();
-    }
+        : PassingConnection(std::move(inner)), console_(console) {}
 
     bool writeReport(std::span<const uint8_t> report) override {
-        const bool written = inner_->writeReport(report);
+        const bool written = inner().writeReport(report);
         console_.rawError(TraceLine('>', report) + (written ? "\n" : "  (write failed)\n"));
         return written;
     }
-    WriteFailure lastWriteFailure() const override { return inner_->lastWriteFailure(); }
-    int lastWriteError() const override { return inner_->lastWriteError(); }
     int discardInput() override {
-        const int discarded = inner_->discardInput();
+        const int discarded = inner().discardInput();
         if (discarded > 0)
             console_.rawError(QByteArray("  (") + QByteArray::number(discarded) +
                               " stale input reports dropped)\n");
@@ -30,7 +22,7 @@ class TracingConnection : public HidConnection {
     }
 
     ReadOutcome readReport(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) override {
-        const ReadOutcome outcome = inner_->readReport(buffer, timeout);
+        const ReadOutcome outcome = inner().readReport(buffer, timeout);
         switch (outcome) {
             case ReadOutcome::Completed:
                 console_.rawError(TraceLine('<', buffer) + '\n');
@@ -46,7 +38,6 @@ class TracingConnection : public HidConnection {
     }
 
   private:
-    std::unique_ptr<HidConnection> inner_;
     Console& console_;
 };
 
@@ -65,7 +56,7 @@ QByteArray TraceLine(char direction, std::span<const uint8_t> bytes) {
 }
 
 std::unique_ptr<HidConnection> TracingPlatform::open(const std::string& path) {
-    auto connection = inner_.open(path);
+    auto connection = inner().open(path);
     if (!connection) return nullptr;
     return std::make_unique<TracingConnection>(std::move(connection), console_);
 }

@@ -5,28 +5,18 @@
 #include <memory>
 
 #include "cli/console.h"
-#include "device/hid_platform.h"
+#include "device/passing_platform.h"
 
 namespace talvo::cli {
 
-class TracingPlatform : public HidPlatform {
+class TracingPlatform : public PassingPlatform {
   public:
-    TracingPlatform(HidPlatform& inner, Console& console) : inner_(inner), console_(console) {}
+    TracingPlatform(HidPlatform& inner, Console& console)
+        : PassingPlatform(inner), console_(console) {}
 
-    std::vector<std::string> enumerate() override { return inner_.enumerate(); }
     std::unique_ptr<HidConnection> open(const std::string& path) override;
-    std::vector<HidInterfaceInfo> describe() override { return inner_.describe(); }
-    OpenRefusal probeOpen(const std::string& path) override { return inner_.probeOpen(path); }
-    LockAttempt lockInterface(const std::string& path) override {
-        return inner_.lockInterface(path);
-    }
-    std::optional<LockHolder> lockHolder(const std::string& path) override {
-        return inner_.lockHolder(path);
-    }
-    std::unique_ptr<HidMonitor> monitor() override { return inner_.monitor(); }
 
   private:
-    HidPlatform& inner_;
     Console& console_;
 };
 

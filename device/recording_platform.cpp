@@ -143,38 +143,28 @@ class RecordingWriter {
 
 namespace {
 
-class RecordingConnection : public HidConnection {
+// Input reports the link drops as stale were never read, so the recording
+// leaves them out, and a replay drops nothing.
+class RecordingConnection : public PassingConnection {
   public:
     RecordingConnection(std::unique_ptr<HidConnection> inner, std::string path,
                         std::shared_ptr<RecordingWriter> writer)
-        : inner_(std::move(inner)), path_(std::move(path)), writer_(std::move(writer)) {}
-
-    std::optional<HidAttributes> attributes() override { return inner_->attributes(); }
-    std::optional<HidCaps> capabilities() override { return inner_->capabilities(); }
-    std::optional<std::vector<uint8_t>> reportDescriptor() override {
-        return inner_->reportDescriptor();
-    }
+        : PassingConnection(std::move(inner)), path_(std::move(path)), writer_(std::move(writer)) {}
 
     bool writeReport(std::span<const uint8_t> report) override {
-        const bool written = inner_->writeReport(report);
-        writer_->out(*inner_, path_, report, written);
+        const bool written = inner().writeReport(report);
+        writer_->out(inner(), path_, report, written);
         return written;
     }
-    WriteFailure lastWriteFailure() const override { return inner_->lastWriteFailure(); }
-    int lastWriteError() const override { return inner_->lastWriteError(); }
-    // Reports dropped here were never read, so the recording leaves them out,
-    // and a replay drops nothing.
-    int discardInput() override { return inner_->discardInput(); }
 
     ReadOutcome readReport(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) override {
         const auto start = std::chrono::steady_clock::now();
-        const ReadOutcome outcome = inner_->readReport(buffer, timeout);
-        writer_->in(*inner_, path_, buffer, outcome, std::chrono::steady_clock::now() - start);
+        const ReadOutcome outcome = inner().readReport(buffer, timeout);
+        writer_->in(inner(), path_, buffer, outcome, std::chrono::steady_clock::now() - start);
         return outcome;
     }
 
   private:
-    std::unique_ptr<HidConnection> inner_;
     std::string path_;
     std::shared_ptr<RecordingWriter> writer_;
 };
@@ -197,12 +187,12 @@ std::unique_ptr<RecordingPlatform> RecordingPlatform::Create(HidPlatform& inner,
 }
 
 RecordingPlatform::RecordingPlatform(HidPlatform& inner, std::shared_ptr<RecordingWriter> writer)
-    : inner_(inner), writer_(std::move(writer)) {}
+    : PassingPlatform(inner), writer_(std::move(writer)) {}
 
 RecordingPlatform::~RecordingPlatform() = default;
 
 std::unique_ptr<HidConnection> RecordingPlatform::open(const std::string& path) {
-    auto connection = inner_.open(path);
+    auto connection = inner().open(path);
     if (!connection) return nullptr;
     return std::make_unique<RecordingConnection>(std::move(connection), path, writer_);
 }

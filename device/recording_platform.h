@@ -9,13 +9,14 @@
 #include <memory>
 #include <string>
 
+#include "device/passing_platform.h"
 #include "device/recording.h"
 
 namespace talvo {
 
 class RecordingWriter;
 
-class RecordingPlatform : public HidPlatform {
+class RecordingPlatform : public PassingPlatform {
   public:
     // nullptr when `path` cannot be written; `error` then says why.
     static std::unique_ptr<RecordingPlatform> Create(HidPlatform& inner, const std::string& path,
@@ -24,17 +25,7 @@ class RecordingPlatform : public HidPlatform {
                                                      std::string& error);
     ~RecordingPlatform() override;
 
-    std::vector<std::string> enumerate() override { return inner_.enumerate(); }
     std::unique_ptr<HidConnection> open(const std::string& path) override;
-    std::vector<HidInterfaceInfo> describe() override { return inner_.describe(); }
-    OpenRefusal probeOpen(const std::string& path) override { return inner_.probeOpen(path); }
-    LockAttempt lockInterface(const std::string& path) override {
-        return inner_.lockInterface(path);
-    }
-    std::unique_ptr<HidMonitor> monitor() override { return inner_.monitor(); }
-    std::optional<LockHolder> lockHolder(const std::string& path) override {
-        return inner_.lockHolder(path);
-    }
 
     // The last line: the front end's result, one JSON object in `json`,
     // and the SHA-256 of the file it wrote, in hex, where it wrote one.
@@ -45,7 +36,6 @@ class RecordingPlatform : public HidPlatform {
   private:
     RecordingPlatform(HidPlatform& inner, std::shared_ptr<RecordingWriter> writer);
 
-    HidPlatform& inner_;
     std::shared_ptr<RecordingWriter> writer_;
 };
 
