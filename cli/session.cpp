@@ -8,6 +8,7 @@
 #include "cli/simulation.h"
 #include "cli/trace.h"
 #include "device/hidapi_platform.h"
+#include "device/passing_platform.h"
 #include "packaging/udev_rule.h"
 
 namespace talvo::cli {
@@ -15,9 +16,9 @@ namespace {
 
 // Only the interface --device names, by its path or, as "usb:PORT", by the
 // USB port it is plugged into; discovery then checks it is a TALVO-4.
-class ChosenPlatform : public HidPlatform {
+class ChosenPlatform : public PassingPlatform {
   public:
-    ChosenPlatform(HidPlatform& inner, const std::string& choice) : inner_(inner) {
+    ChosenPlatform(HidPlatform& inner, const std::string& choice) : PassingPlatform(inner) {
         if (choice.starts_with(kPortPrefix))
             port_ = choice.substr(kPortPrefix.size());
         else
@@ -30,7 +31,7 @@ class ChosenPlatform : public HidPlatform {
         return paths;
     }
     std::vector<HidInterfaceInfo> describe() override {
-        std::vector<HidInterfaceInfo> list = inner_.describe();
+        std::vector<HidInterfaceInfo> list = inner().describe();
         std::erase_if(list, [this](const HidInterfaceInfo& info) { return !chosen(info); });
         chosen_paths_.clear();
         for (const HidInterfaceInfo& info : list) chosen_paths_.push_back(info.path);
@@ -40,16 +41,8 @@ class ChosenPlatform : public HidPlatform {
         const bool chosen = port_.empty()
                                 ? path == path_
                                 : std::ranges::find(chosen_paths_, path) != chosen_paths_.end();
-        return chosen ? inner_.open(path) : nullptr;
+        return chosen ? inner().open(path) : nullptr;
     }
-    OpenRefusal probeOpen(const std::string& path) override { return inner_.probeOpen(path); }
-    LockAttempt lockInterface(const std::string& path) override {
-        return inner_.lockInterface(path);
-    }
-    std::optional<LockHolder> lockHolder(const std::string& path) override {
-        return inner_.lockHolder(path);
-    }
-    std::unique_ptr<HidMonitor> monitor() override { return inner_.monitor(); }
 
   private:
     static constexpr std::string_view kPortPrefix = "usb:";
@@ -58,7 +51,6 @@ class ChosenPlatform : public HidPlatform {
         return port_.empty() ? info.path == path_ : info.port == port_;
     }
 
-    HidPlatform& inner_;
     std::string path_;
     std::string port_;
     // The interfaces at the port when last described.

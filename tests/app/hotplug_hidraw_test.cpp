@@ -27,11 +27,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-MockInterface Talvo(const std::string& node) {
-    const auto descriptor = sim::TalvoReportDescriptor();
-    return {"1-2.3",         node,   kTalvoVendorId,
-            kTalvoProductId, 0x0100, {descriptor.begin(), descriptor.end()}};
-}
+MockInterface Talvo(const std::string& node) { return testing::MockTalvo("1-2.3", node); }
 
 MockInterface Keyboard() {
     MockInterface keyboard = Talvo("hidraw9");

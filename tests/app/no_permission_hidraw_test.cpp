@@ -21,15 +21,7 @@
 using namespace talvo;
 using namespace talvo::testing;
 
-namespace {
-
-MockInterface Talvo(const std::string& usb_name, const std::string& node) {
-    const auto descriptor = sim::TalvoReportDescriptor();
-    return {usb_name,        node,   kTalvoVendorId,
-            kTalvoProductId, 0x0100, std::vector<uint8_t>(descriptor.begin(), descriptor.end())};
-}
-
-}  // namespace
+namespace {}  // namespace
 
 class NoPermissionHidrawTest : public QObject {
     Q_OBJECT
@@ -46,7 +38,7 @@ class NoPermissionHidrawTest : public QObject {
     void lockedNodeIsExplained() {
         QFETCH(bool, locked);
         MockHidraw bed;
-        const std::string node = bed.add(Talvo("1-1", "hidraw0"));
+        const std::string node = bed.add(MockTalvo("1-1", "hidraw0"));
         if (locked) QVERIFY(bed.denyAccess(node));
         NoOverride as_a_user;
         QVERIFY(as_a_user.ok());

@@ -18,22 +18,13 @@
 using talvo::testing::CtlRun;
 using talvo::testing::MockHidraw;
 using talvo::testing::MockInterface;
+using talvo::testing::MockTalvo;
 using talvo::testing::RunCtl;
 
 namespace {
 
-MockInterface Talvo(const std::string& usb_name, const std::string& node) {
-    const auto descriptor = talvo::sim::TalvoReportDescriptor();
-    return {usb_name,
-            node,
-            talvo::kTalvoVendorId,
-            talvo::kTalvoProductId,
-            0x0100,
-            std::vector<uint8_t>(descriptor.begin(), descriptor.end())};
-}
-
 MockInterface OtherProduct(const std::string& usb_name, const std::string& node) {
-    MockInterface other = Talvo(usb_name, node);
+    MockInterface other = MockTalvo(usb_name, node);
     other.product = 0x0003;
     return other;
 }
@@ -60,8 +51,8 @@ class CtlListHidapiTest : public QObject {
     void listsEachTalvoWithWhetherItOpens() {
         MockHidraw bed;
         const std::string other = bed.add(OtherProduct("1-1", "hidraw0"));
-        const std::string locked = bed.add(Talvo("1-2", "hidraw1"));
-        const std::string open = bed.add(Talvo("1-3", "hidraw2"));
+        const std::string locked = bed.add(MockTalvo("1-2", "hidraw1"));
+        const std::string open = bed.add(MockTalvo("1-3", "hidraw2"));
         QVERIFY(bed.denyAccess(locked));
 
         const CtlRun run = RunCtl({"list"});
@@ -79,7 +70,7 @@ class CtlListHidapiTest : public QObject {
     // having written nothing.
     void lockedDeviceIsExitThree() {
         MockHidraw bed;
-        const std::string locked = bed.add(Talvo("1-1", "hidraw0"));
+        const std::string locked = bed.add(MockTalvo("1-1", "hidraw0"));
         QVERIFY(bed.denyAccess(locked));
         for (const QStringList& arguments : {QStringList{"list"}, QStringList{"key", "5"}}) {
             const CtlRun run = RunCtl(arguments);
@@ -102,7 +93,7 @@ class CtlListHidapiTest : public QObject {
     // command fits, so it is no device to send to.
     void deviceWithoutReportLengthsIsExitThree() {
         MockHidraw bed;
-        MockInterface bare = Talvo("1-1", "hidraw0");
+        MockInterface bare = MockTalvo("1-1", "hidraw0");
         bare.descriptor.clear();
         const std::string node = bed.add(bare);
         const CtlRun run = RunCtl({"key", "5"});
@@ -114,8 +105,8 @@ class CtlListHidapiTest : public QObject {
     // A key goes through hidapi to the node chosen with --device.
     void keyReachesTheChosenNode() {
         MockHidraw bed;
-        const std::string first = bed.add(Talvo("1-1", "hidraw0"));
-        const std::string second = bed.add(Talvo("1-2", "hidraw1"));
+        const std::string first = bed.add(MockTalvo("1-1", "hidraw0"));
+        const std::string second = bed.add(MockTalvo("1-2", "hidraw1"));
         const CtlRun run = RunCtl({"--device", Q(second), "key", "Command22"});
         QCOMPARE(run.exit_code, 0);
         QTRY_COMPARE_WITH_TIMEOUT(bed.writes(second).size(), size_t(1), 5000);

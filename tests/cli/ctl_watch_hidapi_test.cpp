@@ -16,22 +16,11 @@
 using talvo::testing::CtlRun;
 using talvo::testing::MockHidraw;
 using talvo::testing::MockInterface;
+using talvo::testing::MockTalvo;
 using talvo::testing::RunCtl;
 using talvo::testing::RunningCtl;
 
 namespace {
-
-MockInterface Talvo(const std::string& usb_name, const std::string& node,
-                    const std::string& serial = {}) {
-    const auto descriptor = talvo::sim::TalvoReportDescriptor();
-    return {usb_name,
-            node,
-            talvo::kTalvoVendorId,
-            talvo::kTalvoProductId,
-            0x0100,
-            std::vector<uint8_t>(descriptor.begin(), descriptor.end()),
-            serial};
-}
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -54,7 +43,7 @@ class CtlWatchHidapiTest : public QObject {
     // list names the port path and serial number; --json carries both.
     void listShowsPortAndSerial() {
         MockHidraw bed;
-        bed.add(Talvo("1-2.3", "hidraw0", "TV4-0042"));
+        bed.add(MockTalvo("1-2.3", "hidraw0", "TV4-0042"));
         const CtlRun run = RunCtl({"list"});
         QCOMPARE(run.exit_code, 0);
         QVERIFY2(run.out.endsWith("\tport 1-2.3\tserial TV4-0042\n"), run.out);
@@ -75,8 +64,8 @@ class CtlWatchHidapiTest : public QObject {
         QFETCH(int, exitCode);
         QFETCH(int, chosen);
         MockHidraw bed;
-        const std::string nodes[] = {bed.add(Talvo("1-3", "hidraw0")),
-                                     bed.add(Talvo("1-4", "hidraw1"))};
+        const std::string nodes[] = {bed.add(MockTalvo("1-3", "hidraw0")),
+                                     bed.add(MockTalvo("1-4", "hidraw1"))};
         const CtlRun run = RunCtl({"--device", port, "key", "5"});
         QCOMPARE(run.exit_code, exitCode);
         for (int i = 0; i < 2; ++i)
@@ -87,13 +76,13 @@ class CtlWatchHidapiTest : public QObject {
     // out again while it watches; Ctrl+C ends it with exit 0.
     void watchTellsArrivalsAndDepartures() {
         MockHidraw bed;
-        const std::string present = bed.add(Talvo("1-2", "hidraw0"));
+        const std::string present = bed.add(MockTalvo("1-2", "hidraw0"));
         RunningCtl watch({"--json", "watch"});
         QVERIFY(watch.waitForError("watching"));
         // Each look opens every TALVO-4 there is: that is how this test
         // knows the program has heard of a change.
         const int looks = bed.opens(present);
-        const std::string plugged = bed.add(Talvo("1-5.1", "hidraw1", "TV4-7"));
+        const std::string plugged = bed.add(MockTalvo("1-5.1", "hidraw1", "TV4-7"));
         QTRY_VERIFY_WITH_TIMEOUT(bed.opens(plugged) >= 2 && bed.opens(present) > looks, 10000);
         const int looks_with_both = bed.opens(present);
         bed.pullOut(plugged);
@@ -124,7 +113,7 @@ class CtlWatchHidapiTest : public QObject {
         MockHidraw bed;
         RunningCtl key({"--wait", "20", "key", "5"});
         QVERIFY(key.waitForError("waiting up to 20 s"));
-        const std::string node = bed.add(Talvo("1-2", "hidraw0"));
+        const std::string node = bed.add(MockTalvo("1-2", "hidraw0"));
         const CtlRun run = key.finish(10000);
         QCOMPARE(run.exit_code, 0);
         QCOMPARE(bed.writes(node).size(), size_t(1));

@@ -27,9 +27,9 @@ using namespace talvo::testing;
 namespace {
 
 MockInterface Interface(uint16_t product) {
-    const auto descriptor = sim::TalvoReportDescriptor();
-    return {"1-1",   "hidraw0", kTalvoVendorId,
-            product, 0x0100,    std::vector<uint8_t>(descriptor.begin(), descriptor.end())};
+    MockInterface interface = testing::MockTalvo("1-1", "hidraw0");
+    interface.product = product;
+    return interface;
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {

@@ -15,7 +15,19 @@
 #include <filesystem>
 #include <utility>
 
+#include "device/device_link.h"
+#include "sim/talvo_model.h"
+
 namespace talvo::testing {
+
+MockInterface MockTalvo(const std::string& usb_name, const std::string& hidraw_node,
+                        const std::string& serial) {
+    const auto descriptor = sim::TalvoReportDescriptor();
+    return {usb_name,        hidraw_node, kTalvoVendorId,
+            kTalvoProductId, 0x0100,      {descriptor.begin(), descriptor.end()},
+            serial};
+}
+
 namespace {
 
 struct HandlerContext {

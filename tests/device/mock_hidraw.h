@@ -28,6 +28,11 @@ struct MockInterface {
     std::string serial{};             // the USB device's serial number; empty: none
 };
 
+// A TALVO-4 interface (its identifiers and the simulated device's report
+// descriptor) on the USB device `usb_name`, with the node `hidraw_node`.
+MockInterface MockTalvo(const std::string& usb_name, const std::string& hidraw_node,
+                        const std::string& serial = {});
+
 class MockHidraw {
   public:
     MockHidraw();

@@ -14,16 +14,9 @@
 using namespace talvo;
 using talvo::testing::MockHidraw;
 using talvo::testing::MockInterface;
+using talvo::testing::MockTalvo;
 
 namespace {
-
-MockInterface Talvo(const std::string& usb_name, const std::string& node,
-                    const std::string& serial = {}) {
-    const auto descriptor = sim::TalvoReportDescriptor();
-    return {usb_name,        node,   kTalvoVendorId,
-            kTalvoProductId, 0x0100, {descriptor.begin(), descriptor.end()},
-            serial};
-}
 
 bool Readable(const HidMonitor& monitor) {
     pollfd watched{monitor.descriptor(), POLLIN, 0};
@@ -51,7 +44,7 @@ class UdevHidTest : public QObject {
         QFETCH(QString, usbName);
         QFETCH(QString, serial);
         MockHidraw bed;
-        bed.add(Talvo(usbName.toStdString(), "hidraw0", serial.toStdString()));
+        bed.add(MockTalvo(usbName.toStdString(), "hidraw0", serial.toStdString()));
         HidapiPlatform platform;
         const auto described = platform.describe();
         QCOMPARE(described.size(), size_t(1));
@@ -66,7 +59,7 @@ class UdevHidTest : public QObject {
         const auto monitor = platform.monitor();
         QVERIFY(monitor);
         QVERIFY(!Readable(*monitor));
-        const std::string node = bed.add(Talvo("1-4", "hidraw0"));
+        const std::string node = bed.add(MockTalvo("1-4", "hidraw0"));
         bed.pullOut(node);
         QVERIFY(Readable(*monitor));
         const auto changes = monitor->take();
