@@ -316,18 +316,25 @@ def capture_checks(demo, app, main):
     check(True, "終了 closes the capture window")
 
 
-def save_dialog_with(app, save, typed):
-    """Opens the save dialog through BMP保存, types a name and presses Return;
-    whether the press returned, and the dialog."""
-    pressed = press(save)
-    dialog = wait_for(lambda: next(w for w in app if w is not None and w.name == "ファイルを保存"
-                                   and has(w, pyatspi.STATE_SHOWING)), "the save dialog")
+def type_file_name(app, title, what, typed):
+    """Waits for the file dialog titled `title`, types `typed` into its name
+    box and leaves the focus there; the dialog."""
+    dialog = wait_for(lambda: next(w for w in app if w is not None and w.name == title
+                                   and has(w, pyatspi.STATE_SHOWING)), what)
     name = wait_for(lambda: pyatspi.findDescendant(
         dialog, lambda o: o is not None and o.getRoleName() == "text" and
         has(o, pyatspi.STATE_EDITABLE) and has(o, pyatspi.STATE_SHOWING)), "the file name box")
     name.queryEditableText().setTextContents(typed)
     name.queryComponent().grabFocus()
     wait_for(lambda: has(name, pyatspi.STATE_FOCUSED), "the focus in the file name box")
+    return dialog
+
+
+def save_dialog_with(app, save, typed):
+    """Opens the save dialog through BMP保存, types a name and presses Return;
+    whether the press returned, and the dialog."""
+    pressed = press(save)
+    dialog = type_file_name(app, "ファイルを保存", "the save dialog", typed)
     key("Return")
     return pressed, dialog
 
@@ -410,14 +417,7 @@ def rom_write_checks(demo, app, main):
     key("Control_L", pyatspi.KEY_PRESS)
     key("r")
     key("Control_L", pyatspi.KEY_RELEASE)
-    dialog = wait_for(lambda: next(w for w in app if w is not None and w.name == OPEN_TITLE
-                                   and has(w, pyatspi.STATE_SHOWING)), "the open dialog")
-    name = wait_for(lambda: pyatspi.findDescendant(
-        dialog, lambda o: o is not None and o.getRoleName() == "text" and
-        has(o, pyatspi.STATE_EDITABLE) and has(o, pyatspi.STATE_SHOWING)), "the file name box")
-    name.queryEditableText().setTextContents(path)
-    name.queryComponent().grabFocus()
-    wait_for(lambda: has(name, pyatspi.STATE_FOCUSED), "the focus in the file name box")
+    type_file_name(app, OPEN_TITLE, "the open dialog", path)
     before = len(demo.reports())
     started = time.monotonic()
     key("Return")
